@@ -1,0 +1,12 @@
+#include "entry_points.h"
+
+UINT __stdcall TerminateInstallWithSuccess(MSIHANDLE)
+{
+    // The installer skips the rest of the sequence and does not count it as an error.
+    return ERROR_NO_MORE_ITEMS;
+}
+
+UINT __stdcall TerminateInstallWithFailure(MSIHANDLE)
+{
+    return ERROR_INSTALL_FAILURE;
+}

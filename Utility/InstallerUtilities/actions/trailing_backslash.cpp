@@ -1,0 +1,8 @@
+#include "trailing_backslash.h"
+
+std::wstring RemoveOneTrailingBackslash(std::wstring_view path)
+{
+    if (!path.empty() && path.back() == L'\\')
+        path.remove_suffix(1);
+    return std::wstring(path);
+}

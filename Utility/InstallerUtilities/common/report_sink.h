@@ -1,0 +1,7 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Where one finished failure message goes: the runner's log file or the installation log.
+using ReportSink = std::function<void(const std::wstring& message)>;

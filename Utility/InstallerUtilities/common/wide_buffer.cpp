@@ -1,0 +1,16 @@
+#include "wide_buffer.h"
+
+#include <new>
+
+std::size_t WideBufferBytes(std::uint64_t characters)
+{
+    constexpr std::size_t largest = static_cast<std::size_t>(-1);
+    if (characters > largest / sizeof(wchar_t))
+        return largest;
+    return static_cast<std::size_t>(characters) * sizeof(wchar_t);
+}
+
+WideBuffer AllocateWideBuffer(std::uint64_t characters)
+{
+    return WideBuffer(static_cast<wchar_t*>(::operator new(WideBufferBytes(characters))));
+}

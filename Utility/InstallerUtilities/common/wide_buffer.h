@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+struct OperatorDelete {
+    void operator()(wchar_t* p) const noexcept { ::operator delete(p); }
+};
+
+// A heap buffer of wide characters that is freed on every path out of its owner.
+using WideBuffer = std::unique_ptr<wchar_t[], OperatorDelete>;
+
+// Byte size for the given number of wide characters; when that does not fit in
+// size_t the largest size is requested instead, so the allocation fails rather
+// than handing back a buffer that is too short.
+std::size_t WideBufferBytes(std::uint64_t characters);
+
+// Throws std::bad_alloc when the memory cannot be had.
+WideBuffer AllocateWideBuffer(std::uint64_t characters);

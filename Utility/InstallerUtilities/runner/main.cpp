@@ -1,0 +1,6 @@
+#include "runner_main.h"
+
+int wmain(int argc, wchar_t* argv[])
+{
+    return RunnerMain(argc, argv);
+}

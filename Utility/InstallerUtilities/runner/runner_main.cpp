@@ -1,0 +1,60 @@
+#include "runner_main.h"
+
+#include <windows.h>
+
+#include <new>
+#include <optional>
+#include <string>
+
+#include "exit_code_policy.h"
+#include "log_file.h"
+#include "run_process_sync.h"
+#include "runner_texts.h"
+
+namespace {
+
+std::optional<std::wstring> TemporaryDirectory()
+{
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+    // A path longer than the buffer comes back as the size it would need, with
+    // the buffer left unfilled: that is as unknown as a failure.
+    if (length == 0 || length > MAX_PATH)
+        return std::nullopt;
+    return std::wstring(buffer);
+}
+
+int RunAndLog(const std::wstring& logPath)
+{
+    LogFile log = OpenLogFile(logPath);
+    if (!log)
+        return kRunnerCannotLog;
+
+    std::FILE* const file = log.get();
+    std::uint32_t childExitCode = 0;
+    const bool ranToEnd = RunProcessSync(
+        kRedistributableCommandLine, kRunnerErrorPrefix,
+        [file](const std::wstring& message) { WriteLogLine(file, message); }, childExitCode);
+    if (ranToEnd)
+        WriteLogLine(file, RedistributableResultLine(childExitCode));
+    log.reset();
+    return ChooseRunnerExitCode(ranToEnd, childExitCode);
+}
+
+}  // namespace
+
+int RunnerMain(int argc, wchar_t* argv[])
+{
+    static_cast<void>(argv);  // only the presence of an argument matters, never its text
+    if (argc < 2)
+        return kRunnerMissingArgument;
+    try {
+        const std::optional<std::wstring> temporaryDirectory = TemporaryDirectory();
+        if (!temporaryDirectory)
+            return kRunnerCannotLog;
+        return RunAndLog(*temporaryDirectory + kLogFileName);
+    } catch (const std::bad_alloc&) {
+        // Whether the runtime got installed is then unknown; the caller must not take it as in place.
+        return kRunnerInstallFailed;
+    }
+}
