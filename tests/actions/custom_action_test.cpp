@@ -1,0 +1,247 @@
+// The shipped library as the installer uses it: loaded from disk, entry points
+// found by their decorated names, called with a real installation session.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "installer_session.h"
+#include "test_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using EntryPoint = UINT(WINAPI*)(MSIHANDLE);
+using Lines = std::vector<std::wstring>;
+
+struct LibraryFreer {
+    void operator()(HMODULE module) const noexcept { ::FreeLibrary(module); }
+};
+
+class CustomActionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        library = ::LoadLibraryW((DistDirectory() / L"Quorvane.dll").c_str());
+        ASSERT_NE(nullptr, library) << "cannot load Quorvane.dll: " << ::GetLastError();
+    }
+    static void TearDownTestSuite() { ::FreeLibrary(library); }
+
+    static EntryPoint Export(const char* name)
+    {
+        return reinterpret_cast<EntryPoint>(::GetProcAddress(library, name));
+    }
+    static UINT Call(const char* name, MSIHANDLE install)
+    {
+        const EntryPoint entryPoint = Export(name);
+        if (entryPoint == nullptr) {
+            ADD_FAILURE() << name << " is not exported";
+            return 0xDEADBEEF;
+        }
+        return entryPoint(install);
+    }
+
+    static HMODULE library;
+    InstallerSession session{SessionPackagePath()};
+};
+
+HMODULE CustomActionTest::library = nullptr;
+
+}  // namespace
+
+TEST_F(CustomActionTest, TerminateActionsAnswerTheirFixedCodes)
+{
+    EXPECT_EQ(259u, Call("_TerminateInstallWithSuccess@4", session.handle()));
+    EXPECT_EQ(1603u, Call("_TerminateInstallWithFailure@4", session.handle()));
+    // The handle is not theirs to use; even a dead one makes no difference.
+    EXPECT_EQ(259u, Call("_TerminateInstallWithSuccess@4", 0));
+    EXPECT_EQ(1603u, Call("_TerminateInstallWithFailure@4", 0));
+    EXPECT_EQ(Lines{}, session.LogLines());
+}
+
+TEST_F(CustomActionTest, AppdirLosesOneTrailingBackslash)
+{
+    const struct {
+        const wchar_t* appdir;
+        const wchar_t* result;
+    } cases[] = {
+        {L"C:\\App\\", L"C:\\App"},
+        {L"C:\\App", L"C:\\App"},
+        {L"C:\\", L"C:"},
+        {L"\\", L""},                        // set to empty: the property ends up undefined
+        {L"C:\\App\\\\", L"C:\\App\\"},
+        {L"C:\\Pr\u00F8gram \u65E5\u672C\\", L"C:\\Pr\u00F8gram \u65E5\u672C"},
+        {L"C:\\[SECRET]\\{x}\\", L"C:\\[SECRET]\\{x}"},
+    };
+    for (const auto& c : cases) {
+        InstallerSession fresh(SessionPackagePath());
+        fresh.SetProperty(L"AppdirNoTrailingBackslash", L"stale");
+        fresh.SetProperty(L"APPDIR", c.appdir);
+        EXPECT_EQ(0u, Call("_RemoveAppdirTrailingBackslash@4", fresh.handle()));
+        EXPECT_EQ(c.result, fresh.Property(L"AppdirNoTrailingBackslash"));
+        EXPECT_EQ(c.appdir, fresh.Property(L"APPDIR"));
+        EXPECT_EQ(Lines{}, fresh.LogLines());
+    }
+}
+
+TEST_F(CustomActionTest, EmptyInputFailsWithoutALogLine)
+{
+    session.SetProperty(L"AppdirNoTrailingBackslash", L"stale");
+    EXPECT_EQ(1603u, Call("_RemoveAppdirTrailingBackslash@4", session.handle()));
+    EXPECT_EQ(1603u, Call("_LaunchProcessSync@4", session.handle()));
+    EXPECT_EQ(L"stale", session.Property(L"AppdirNoTrailingBackslash"));
+    EXPECT_EQ(L"", session.Property(L"LaunchProcessReturnValue"));
+    EXPECT_EQ(Lines{}, session.LogLines());
+}
+
+TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
+{
+    ScratchDirectory scratch(L"launch");
+    const fs::path program = scratch.path() / L"program files" / L"stand in child.exe";
+    fs::create_directories(program.parent_path());
+    fs::copy_file(StandInChildPath(), program);
+    const fs::path record = scratch.path() / L"record.txt";
+    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
+
+    const struct {
+        const wchar_t* arguments;
+        const wchar_t* published;
+    } cases[] = {
+        {L" 1", L"1"},
+        {L" 0", L"0"},
+        {L" 0xFFFFFFFF", L"4294967295"},
+        {L" 0xC0000005", L"3221225477"},
+        {L" 259 \"quoted arg\" [SECRET] {x}", L"259"},
+    };
+    std::wstring expectedRecord;
+    for (const auto& c : cases) {
+        InstallerSession fresh(SessionPackagePath());
+        const std::wstring commandLine = L"\"" + program.wstring() + L"\"" + c.arguments;
+        fresh.SetProperty(L"CustomActionData", commandLine);
+        EXPECT_EQ(0u, Call("_LaunchProcessSync@4", fresh.handle())) << ToUtf8(commandLine);
+        EXPECT_EQ(c.published, fresh.Property(L"LaunchProcessReturnValue"));
+        EXPECT_EQ(Lines{}, fresh.LogLines());
+        expectedRecord += commandLine + L"\n";
+    }
+    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", nullptr);
+    EXPECT_EQ(expectedRecord, ReadUtf8File(record));  // each command line passed unchanged
+}
+
+TEST_F(CustomActionTest, CommandThatCannotStartIsLoggedVerbatim)
+{
+    const struct {
+        const wchar_t* commandLine;
+    } cases[] = {
+        {L"no-such-program.exe [SECRET] {braces} [\\[] [1] {{x}} %TEMP%"},
+        {L"   "},  // only spaces is not empty: it goes to CreateProcess as it is
+    };
+    for (const auto& c : cases) {
+        InstallerSession fresh(SessionPackagePath());
+        fresh.SetProperty(L"CustomActionData", c.commandLine);
+        EXPECT_EQ(1603u, Call("_LaunchProcessSync@4", fresh.handle()));
+        ASSERT_EQ(1u, fresh.LogLines().size());
+        const std::wstring expectedStart =
+            std::wstring(L"ERROR: CreateProcess() with command line: ") + c.commandLine + L" returned: ";
+        const std::wstring& line = fresh.LogLines()[0];
+        EXPECT_EQ(expectedStart, line.substr(0, expectedStart.size())) << ToUtf8(line);
+        const std::wstring code = line.substr(std::min(line.size(), expectedStart.size()));
+        EXPECT_FALSE(code.empty());
+        EXPECT_EQ(std::wstring::npos, code.find_first_not_of(L"0123456789")) << ToUtf8(line);
+        EXPECT_EQ(std::wstring::npos, line.find(L"hunter2")) << "a property's value leaked";
+        EXPECT_EQ(L"", fresh.Property(L"LaunchProcessReturnValue"));
+    }
+}
+
+TEST_F(CustomActionTest, MissingProgramLogsTheSystemsErrorCode)
+{
+    session.SetProperty(L"CustomActionData", L"no-such-program.exe /quiet");
+    EXPECT_EQ(1603u, Call("_LaunchProcessSync@4", session.handle()));
+    EXPECT_EQ(Lines{L"ERROR: CreateProcess() with command line: no-such-program.exe /quiet returned: 2"},
+              session.LogLines());
+}
+
+namespace {
+
+// Top-level windows that note the settings changes they are sent.
+struct SeenChange {
+    WPARAM wParam;
+    std::wstring area;
+};
+std::vector<SeenChange> seenChanges;
+
+LRESULT CALLBACK NoteSettingChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTINGCHANGE)
+        seenChanges.push_back({wParam, lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"(null)"});
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateTopLevelWindow()
+{
+    static const ATOM windowClass = [] {
+        WNDCLASSW description = {};
+        description.lpfnWndProc = NoteSettingChange;
+        description.hInstance = ::GetModuleHandleW(nullptr);
+        description.lpszClassName = L"SettingChangeListener";
+        return ::RegisterClassW(&description);
+    }();
+    return ::CreateWindowExW(0, MAKEINTATOM(windowClass), L"listener", WS_OVERLAPPEDWINDOW, 0, 0,
+                             10, 10, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace
+
+TEST_F(CustomActionTest, BroadcastTellsTopLevelWindowsTheEnvironmentChanged)
+{
+    const HWND window = CreateTopLevelWindow();
+    ASSERT_NE(nullptr, window);
+    seenChanges.clear();
+    EXPECT_EQ(0u, Call("_RefreshEnvironmentVariables@4", session.handle()));
+    ::DestroyWindow(window);
+    ASSERT_EQ(1u, seenChanges.size());
+    EXPECT_EQ(0u, seenChanges[0].wParam);
+    EXPECT_EQ(L"Environment", seenChanges[0].area);
+    EXPECT_EQ(Lines{}, session.LogLines());
+}
+
+TEST_F(CustomActionTest, HungWindowDoesNotHoldTheBroadcastPastItsTimeOut)
+{
+    struct Events {
+        HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    } events;
+    const HANDLE hung = ::CreateThread(
+        nullptr, 0,
+        [](void* parameter) -> DWORD {
+            const Events& events = *static_cast<Events*>(parameter);
+            const HWND window = CreateTopLevelWindow();
+            ::SetEvent(events.ready);
+            ::WaitForSingleObject(events.release, INFINITE);  // never reads its messages meanwhile
+            ::DestroyWindow(window);
+            return 0;
+        },
+        &events, 0, nullptr);
+    ASSERT_NE(nullptr, hung);
+    ::WaitForSingleObject(events.ready, INFINITE);
+    const HWND responsive = CreateTopLevelWindow();
+    seenChanges.clear();
+
+    const auto start = std::chrono::steady_clock::now();
+    const UINT result = Call("_RefreshEnvironmentVariables@4", session.handle());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ::SetEvent(events.release);
+    ::WaitForSingleObject(hung, INFINITE);
+    ::CloseHandle(hung);
+    ::DestroyWindow(responsive);
+    ::CloseHandle(events.ready);
+    ::CloseHandle(events.release);
+
+    EXPECT_EQ(0u, result);
+    // One unresponsive window costs at most its 5-second time-out; the margin is for a busy machine.
+    EXPECT_LT(elapsed, std::chrono::seconds(15));
+    EXPECT_FALSE(seenChanges.empty()) << "the responsive window was not reached";
+}

@@ -1,0 +1,197 @@
+// The installation access and the entry points, linked in with stand-ins for
+// the installer and process calls, so that the failures a real installation
+// does not produce on demand can be reached. Unarmed, the stand-ins pass
+// through to a real installation session.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "allocation_failure.h"
+#include "entry_points.h"
+#include "fake_msi_platform.h"
+#include "fake_process_platform.h"
+#include "install_access.h"
+#include "installer_session.h"
+#include "test_paths.h"
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+class InstallAccessTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake_msi::Reset();
+        fake_process::Reset();
+    }
+    void TearDown() override
+    {
+        DisarmAllocationFailure();
+        EXPECT_EQ(0, fake_msi::OpenRecords()) << "a record was left open";
+        fake_msi::Reset();
+        fake_process::Reset();
+    }
+
+    InstallerSession session{SessionPackagePath()};
+};
+
+}  // namespace
+
+TEST_F(InstallAccessTest, ReadsValuesAndUndefinedPropertiesSilently)
+{
+    session.SetProperty(L"APPDIR", L"C:\\App\\");
+    const struct {
+        const wchar_t* name;
+        const wchar_t* value;
+    } cases[] = {
+        {L"APPDIR", L"C:\\App\\"},
+        {L"SECRET", L"hunter2"},
+        {L"NOT_DEFINED_ANYWHERE", L""},
+    };
+    for (const auto& c : cases) {
+        std::wstring value = L"stale";
+        EXPECT_TRUE(GetInstallProperty(session.handle(), c.name, value));
+        EXPECT_EQ(c.value, value);
+    }
+    EXPECT_EQ(Lines{}, session.LogLines());
+}
+
+TEST_F(InstallAccessTest, PropertyReadFailuresAreLoggedOnceWithTheirCall)
+{
+    const struct {
+        fake_msi::Faults faults;
+        const wchar_t* logged;
+    } cases[] = {
+        {{0u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 0 while making initial size call"},
+        {{1627u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 1627 while making initial size call"},
+        {{6u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 6 while making initial size call"},
+        {{std::nullopt, 1627u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 1627"},
+        {{std::nullopt, ERROR_MORE_DATA}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 234"},
+    };
+    for (const auto& c : cases) {
+        InstallerSession fresh(SessionPackagePath());
+        fake_msi::Arm(c.faults);
+        std::wstring value;
+        EXPECT_FALSE(GetInstallProperty(fresh.handle(), L"APPDIR", value));
+        fake_msi::Reset();
+        EXPECT_EQ(Lines{c.logged}, fresh.LogLines());
+    }
+}
+
+TEST_F(InstallAccessTest, ValueEndsAtAnEmbeddedNul)
+{
+    fake_msi::Arm({std::nullopt, std::nullopt, std::wstring(L"C:\\A\0pp\\", 8)});
+    std::wstring value;
+    EXPECT_TRUE(GetInstallProperty(session.handle(), L"APPDIR", value));
+    EXPECT_EQ(L"C:\\A", value);
+}
+
+TEST_F(InstallAccessTest, RefusedPropertyWritesFailTheActionWithTheValueLogged)
+{
+    session.SetProperty(L"APPDIR", L"C:\\App [x]\\");
+    session.SetProperty(L"CustomActionData", L"\"" + StandInChildPath().wstring() + L"\" 7");
+    fake_msi::Arm({std::nullopt, std::nullopt, std::nullopt, 1627u});
+    EXPECT_EQ(1603u, RemoveAppdirTrailingBackslash(session.handle()));
+    EXPECT_EQ(1603u, LaunchProcessSync(session.handle()));
+    fake_msi::Reset();
+    EXPECT_EQ((Lines{
+                  L"ERROR: MsiSetProperty() with name: AppdirNoTrailingBackslash and value: C:\\App [x] returned: 1627",
+                  L"ERROR: MsiSetProperty() with name: LaunchProcessReturnValue and value: 7 returned: 1627",
+              }),
+              session.LogLines());
+}
+
+TEST_F(InstallAccessTest, ReadFailuresFailTheActionsBeforeTheyDoAnything)
+{
+    session.SetProperty(L"CustomActionData", L"\"" + StandInChildPath().wstring() + L"\" 0");
+    session.SetProperty(L"APPDIR", L"C:\\App\\");
+    fake_msi::Arm({5u});
+    EXPECT_EQ(1603u, LaunchProcessSync(session.handle()));
+    EXPECT_EQ(1603u, RemoveAppdirTrailingBackslash(session.handle()));
+    fake_msi::Reset();
+    EXPECT_TRUE(fake_process::Events().empty()) << "a child was started";
+    EXPECT_EQ(L"", session.Property(L"AppdirNoTrailingBackslash"));
+    EXPECT_EQ((Lines{
+                  L"ERROR: MsiGetProperty() with name: CustomActionData returned: 5 while making initial size call",
+                  L"ERROR: MsiGetProperty() with name: APPDIR returned: 5 while making initial size call",
+              }),
+              session.LogLines());
+}
+
+TEST_F(InstallAccessTest, ChildThatCannotBeWaitedForOrReadFailsTheLaunch)
+{
+    session.SetProperty(L"CustomActionData", L"\"" + StandInChildPath().wstring() + L"\" 0");
+    const struct {
+        fake_process::Faults faults;
+        const wchar_t* logged;
+    } cases[] = {
+        {{true, 6, false, 0}, L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
+        {{false, 0, true, 5}, L"ERROR: GetExitCodeProcess() returned: 5"},
+    };
+    for (const auto& c : cases) {
+        InstallerSession fresh(SessionPackagePath());
+        fresh.SetProperty(L"CustomActionData", L"\"" + StandInChildPath().wstring() + L"\" 0");
+        fake_process::Arm(c.faults);
+        EXPECT_EQ(1603u, LaunchProcessSync(fresh.handle()));
+        fake_process::Reset();
+        EXPECT_EQ(Lines{c.logged}, fresh.LogLines());
+        EXPECT_EQ(L"", fresh.Property(L"LaunchProcessReturnValue"));
+    }
+}
+
+TEST_F(InstallAccessTest, LogLineThatCannotBeBuiltIsLostQuietly)
+{
+    const struct {
+        const char* what;
+        fake_msi::Faults faults;
+    } cases[] = {
+        {"record not created", {std::nullopt, std::nullopt, std::nullopt, std::nullopt, true, false}},
+        {"field not set", {std::nullopt, std::nullopt, std::nullopt, std::nullopt, false, true}},
+    };
+    for (const auto& c : cases) {
+        InstallerSession fresh(SessionPackagePath());
+        fresh.SetProperty(L"CustomActionData", L"no-such-program.exe");
+        fake_msi::Arm(c.faults);
+        EXPECT_EQ(1603u, LaunchProcessSync(fresh.handle())) << c.what;
+        EXPECT_EQ(0, fake_msi::ProcessedMessages()) << c.what;
+        EXPECT_EQ(0, fake_msi::OpenRecords()) << c.what;
+        fake_msi::Reset();
+        EXPECT_EQ(Lines{}, fresh.LogLines()) << c.what;
+    }
+}
+
+TEST_F(InstallAccessTest, RunningOutOfMemoryAnywhereFailsTheActionAndTheNextCallWorks)
+{
+    using EntryPoint = UINT(__stdcall*)(MSIHANDLE);
+    const struct {
+        const char* name;
+        EntryPoint entryPoint;
+        const wchar_t* input;
+        const wchar_t* value;
+    } cases[] = {
+        {"LaunchProcessSync", LaunchProcessSync, L"CustomActionData", nullptr},
+        {"LaunchProcessSync, failing", LaunchProcessSync, L"CustomActionData", L"no-such-program.exe [x]"},
+        {"RemoveAppdirTrailingBackslash", RemoveAppdirTrailingBackslash, L"APPDIR", L"C:\\App\\"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring value =
+            c.value ? c.value : L"\"" + StandInChildPath().wstring() + L"\" 0";
+        session.SetProperty(c.input, value);
+        FailAllocationsAfter(INT_MAX);
+        const UINT unhindered = c.entryPoint(session.handle());
+        const int allocations = AllocationsCounted();
+        DisarmAllocationFailure();
+        ASSERT_GT(allocations, 0) << c.name;
+
+        for (int allowed = 0; allowed < allocations; ++allowed) {
+            FailAllocationsAfter(allowed);
+            const UINT result = c.entryPoint(session.handle());
+            DisarmAllocationFailure();
+            EXPECT_EQ(1603u, result) << c.name << " with " << allowed << " allocations allowed";
+        }
+        EXPECT_EQ(unhindered, c.entryPoint(session.handle())) << c.name;
+    }
+}

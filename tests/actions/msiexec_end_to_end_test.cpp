@@ -1,0 +1,139 @@
+// Installs the example package with the installer's own msiexec, so that the
+// shipped library runs as a real custom action in the installer's process.
+// The installer can report success for a library that failed to load or
+// crashed, so every check looks at effects: log lines and property values.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "test_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring FromAnsi(const std::string& bytes)
+{
+    if (bytes.empty())
+        return {};
+    const int size = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                           nullptr, 0);
+    std::wstring text(size, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
+class MsiexecTest : public ::testing::Test {
+protected:
+    MsiexecTest() : packageDirectory(scratch.path() / L"package folder")
+    {
+        fs::create_directories(packageDirectory);
+        fs::copy_file(PackagesDirectory() / L"actions_demo.msi", Package());
+        fs::copy_file(StandInChildPath(), packageDirectory / L"vcredist_x86.exe");
+    }
+
+    ~MsiexecTest() override
+    {
+        RunProcess(L"msiexec.exe /x " + Quoted(Package()) + L" /qn", {}, scratch.path());
+    }
+
+    fs::path Package() const { return packageDirectory / L"demo.msi"; }
+    fs::path Record() const { return scratch.path() / L"starts.txt"; }
+
+    // Installs with the given extra properties; returns msiexec's exit code and keeps the log.
+    DWORD Install(const std::wstring& properties, const std::wstring& childExitCode)
+    {
+        const fs::path logPath = scratch.path() / L"install.log";
+        fs::remove(logPath);
+        const DWORD exitCode =
+            RunProcess(L"msiexec.exe /i " + Quoted(Package()) + L" /qn /l*v " + Quoted(logPath) +
+                           L" " + properties,
+                       {{L"STAND_IN_RECORD", Record().wstring()},
+                        {L"STAND_IN_EXIT_CODE", childExitCode}},
+                       scratch.path());
+        log = FromAnsi(ReadFileBytes(logPath));
+        return exitCode;
+    }
+
+    bool Logged(const std::wstring& line) const
+    {
+        for (std::size_t at = log.find(line); at != std::wstring::npos; at = log.find(line, at + 1)) {
+            const bool startsLine = at == 0 || log[at - 1] == L'\n';
+            const std::size_t end = at + line.size();
+            const bool endsLine = end == log.size() || log[end] == L'\r' || log[end] == L'\n';
+            if (startsLine && endsLine)
+                return true;
+        }
+        return false;
+    }
+    bool ActionRan(const std::wstring& action) const
+    {
+        return log.find(L"Action start ") != std::wstring::npos &&
+               log.find(L": " + action + L".") != std::wstring::npos;
+    }
+    std::wstring LaunchedCommand() const
+    {
+        return L"\"" + (packageDirectory / L"vcredist_x86.exe").wstring() + L"\" /quiet /norestart";
+    }
+
+    ScratchDirectory scratch{L"msiexec"};
+    const fs::path packageDirectory;
+    std::wstring log;
+};
+
+}  // namespace
+
+TEST_F(MsiexecTest, AllActionsRunAndPublishTheirResults)
+{
+    EXPECT_EQ(0u, Install(L"APPDIR=C:\\App\\", L"3010"));
+    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 3010")) << ToUtf8(log);
+    EXPECT_TRUE(Logged(L"Property(S): AppdirNoTrailingBackslash = C:\\App"));
+    EXPECT_TRUE(Logged(L"Property(S): APPDIR = C:\\App\\"));
+    EXPECT_TRUE(ActionRan(L"RefreshEnvironment"));
+    EXPECT_FALSE(ActionRan(L"FailOnPrerequisiteError"));
+    EXPECT_EQ(std::wstring::npos, log.find(L"ERROR: "));
+    // The quoted program path with spaces reached the child unchanged.
+    EXPECT_EQ(LaunchedCommand() + L"\n", ReadUtf8File(Record()));
+}
+
+TEST_F(MsiexecTest, DirectoryPropertyLosesItsTrailingBackslash)
+{
+    EXPECT_EQ(0u, Install(L"", L"0"));
+    const std::wstring prefix = L"Property(S): APPDIR = ";
+    const std::size_t at = log.find(L"\n" + prefix);
+    ASSERT_NE(std::wstring::npos, at) << ToUtf8(log);
+    const std::size_t valueStart = at + 1 + prefix.size();
+    const std::wstring appdir = log.substr(valueStart, log.find_first_of(L"\r\n", valueStart) - valueStart);
+    ASSERT_EQ(L'\\', appdir.back());
+    EXPECT_TRUE(Logged(L"Property(S): AppdirNoTrailingBackslash = " + appdir.substr(0, appdir.size() - 1)));
+}
+
+TEST_F(MsiexecTest, FailingPrerequisiteFailsTheInstallation)
+{
+    EXPECT_EQ(1603u, Install(L"", L"1603"));
+    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 1603")) << ToUtf8(log);
+    EXPECT_TRUE(ActionRan(L"FailOnPrerequisiteError"));
+    EXPECT_FALSE(ActionRan(L"RefreshEnvironment"));
+}
+
+TEST_F(MsiexecTest, MissingPrerequisiteIsLoggedAndFailsTheInstallation)
+{
+    fs::remove(packageDirectory / L"vcredist_x86.exe");
+    EXPECT_EQ(1603u, Install(L"", L"0"));
+    EXPECT_TRUE(Logged(L"ERROR: CreateProcess() with command line: " + LaunchedCommand() +
+                       L" returned: 2"))
+        << ToUtf8(log);
+    EXPECT_EQ(std::wstring::npos, log.find(L"Property(S): LaunchProcessReturnValue"));
+    EXPECT_FALSE(ActionRan(L"RemoveAppdirTrailingBackslash"));
+}
+
+TEST_F(MsiexecTest, StoppingEarlyIsASuccess)
+{
+    EXPECT_EQ(0u, Install(L"STOP_EARLY=1", L"0"));
+    EXPECT_TRUE(ActionRan(L"StopEarly")) << ToUtf8(log);
+    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 0"));
+}

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_process_platform.h"
+#include "run_process_sync.h"
+#include "test_paths.h"
+
+namespace {
+
+class RunProcessSyncTest : public ::testing::Test {
+protected:
+    void SetUp() override { fake_process::Reset(); }
+    void TearDown() override { fake_process::Reset(); }
+
+    // Runs the command line; every report lands in the event list, in order with the closes.
+    bool Run(const std::wstring& commandLine, const wchar_t* prefix, std::uint32_t& exitCode)
+    {
+        return RunProcessSync(
+            commandLine, prefix,
+            [this](const std::wstring& message) {
+                reports.push_back(message);
+                fake_process::Events().push_back(L"report");
+            },
+            exitCode);
+    }
+
+    std::wstring StandIn() const { return L"\"" + StandInChildPath().wstring() + L"\""; }
+
+    std::vector<std::wstring> reports;
+};
+
+}  // namespace
+
+TEST_F(RunProcessSyncTest, HandsBackTheChildsExitCodeWhateverItIs)
+{
+    const std::uint32_t codes[] = {0, 1, 259, 3010, 5100, 0xC0000005u, 0xFFFFFFFFu};
+    for (const std::uint32_t code : codes) {
+        fake_process::Reset();
+        std::uint32_t exitCode = 12345;
+        ASSERT_TRUE(Run(StandIn() + L" " + std::to_wstring(code), L"Error", exitCode)) << code;
+        EXPECT_EQ(code, exitCode);
+        EXPECT_TRUE(reports.empty());
+        EXPECT_EQ((std::vector<std::wstring>{L"start", L"close process", L"close thread"}),
+                  fake_process::Events());
+    }
+}
+
+TEST_F(RunProcessSyncTest, PassesTheCommandLineUnchanged)
+{
+    ScratchDirectory scratch(L"command line");
+    const auto program = scratch.path() / L"program with spaces.exe";
+    std::filesystem::copy_file(StandInChildPath(), program);
+    const auto record = scratch.path() / L"record.txt";
+    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
+
+    const std::wstring commandLines[] = {
+        L"\"" + program.wstring() + L"\" 7  a\"b  [x] {y} %TEMP% \\\\",
+        L"\"" + program.wstring() + L"\"",
+    };
+    std::wstring expected;
+    for (const std::wstring& commandLine : commandLines) {
+        std::uint32_t exitCode = 0;
+        ASSERT_TRUE(Run(commandLine, L"ERROR", exitCode));
+        expected += commandLine + L"\n";
+    }
+    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", nullptr);
+    EXPECT_EQ(expected, ReadUtf8File(record));
+}
+
+TEST_F(RunProcessSyncTest, AMissingProgramIsReportedOnceWithTheErrorCodeAndNothingToClose)
+{
+    const std::wstring commandLine = L"no-such-program-here.exe /quiet /norestart";
+    for (const wchar_t* prefix : {L"Error", L"ERROR"}) {
+        fake_process::Reset();
+        reports.clear();
+        std::uint32_t exitCode = 77;
+        EXPECT_FALSE(Run(commandLine, prefix, exitCode));
+        ASSERT_EQ(1u, reports.size());
+        EXPECT_EQ(std::wstring(prefix) + L": CreateProcess() with command line: " + commandLine +
+                      L" returned: 2",
+                  reports[0]);
+        EXPECT_EQ(std::vector<std::wstring>{L"report"}, fake_process::Events());
+    }
+}
+
+TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesClose)
+{
+    const struct {
+        fake_process::Faults faults;
+        const wchar_t* prefix;
+        const wchar_t* message;
+    } cases[] = {
+        {{true, 6, false, 0}, L"Error", L"Error: WaitForSingleObject() returned WAIT_FAILED"},
+        {{true, 6, false, 0}, L"ERROR", L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
+        {{false, 0, true, 5}, L"Error", L"Error: GetExitCodeProcess() returned: 5"},
+        {{false, 0, true, 0x80004005u}, L"ERROR", L"ERROR: GetExitCodeProcess() returned: 2147500037"},
+    };
+    for (const auto& c : cases) {
+        fake_process::Reset();
+        reports.clear();
+        fake_process::Arm(c.faults);
+        std::uint32_t exitCode = 0;
+        EXPECT_FALSE(Run(StandIn() + L" 0", c.prefix, exitCode));
+        EXPECT_EQ(std::vector<std::wstring>{c.message}, reports);
+        EXPECT_EQ((std::vector<std::wstring>{L"start", L"report", L"close process", L"close thread"}),
+                  fake_process::Events());
+    }
+}

@@ -1,0 +1,354 @@
+#!/usr/bin/python3
+"""Contract checks of the shipped 32-bit binaries.
+
+Run with Debian's interpreter (python3-pefile):
+  /usr/bin/python3 tests/contract/check_binaries.py --dist DIR \
+      --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]...
+"""
+import argparse
+import os
+import re
+import struct
+import subprocess
+import sys
+import xml.etree.ElementTree as ET
+
+import pefile
+
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+RT_NAMES = {RT_ICON: "RT_ICON", RT_GROUP_ICON: "RT_GROUP_ICON", RT_VERSION: "RT_VERSION",
+            RT_MANIFEST: "RT_MANIFEST"}
+DEFAULT_FORBIDDEN_PATHS = ["/work/", "/tmp/", "/build/"]
+MAX_TAIL_CALL_HOPS = 4
+
+
+class Binary:
+    """One parsed file plus what the checks need from the command line."""
+
+    def __init__(self, path, opts):
+        self.path, self.opts = path, opts
+        with open(path, "rb") as f:
+            self.data = f.read()
+        self.pe = pefile.PE(data=self.data)
+        self._disassembly = None
+
+    def resource_types(self):
+        root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
+        return root.entries if root else []
+
+    def resources(self, rtype):
+        """{id: bytes of the first language} for one resource type."""
+        out = {}
+        for t in self.resource_types():
+            for res in t.directory.entries if t.id == rtype else []:
+                lang = res.directory.entries[0].data.struct
+                out[res.id if res.name is None else str(res.name)] = self.pe.get_data(lang.OffsetToData, lang.Size)
+        return out
+
+    def disassembly(self):
+        if self._disassembly is None:
+            self._disassembly = Disassembly(self.opts.objdump, self.path)
+        return self._disassembly
+
+
+class Disassembly:
+    LINE = re.compile(r"^\s*([0-9a-f]+):\s+(.*?)\s*$")
+    PREFIXES = {"repz", "rep", "repnz", "bnd", "notrack", "data16", "cs", "ds", "lock"}
+
+    def __init__(self, objdump, path):
+        out = subprocess.run([objdump, "-d", "--no-show-raw-insn", "-w", path],
+                             check=True, capture_output=True, text=True).stdout
+        self.insns = []  # (address, mnemonic, operands)
+        for line in out.splitlines():
+            m = self.LINE.match(line)
+            if not m or not m.group(2):
+                continue
+            words = m.group(2).split()
+            while len(words) > 1 and words[0] in self.PREFIXES:
+                words.pop(0)
+            self.insns.append((int(m.group(1), 16), words[0], " ".join(words[1:])))
+        self.index = {a: i for i, (a, _, _) in enumerate(self.insns)}
+        # Stripped code has no symbols, so every direct call target and every code
+        # address taken as an immediate is treated as the start of a function.
+        self.starts = set()
+        for _, mnem, ops in self.insns:
+            target = self.direct_target(ops) if mnem == "call" else None
+            if target is not None:
+                self.starts.add(target)
+            for imm in re.findall(r"\$0x([0-9a-f]+)", ops):
+                if int(imm, 16) in self.index:
+                    self.starts.add(int(imm, 16))
+
+    @staticmethod
+    def direct_target(ops):
+        m = re.match(r"(?:0x)?([0-9a-f]+)\b", ops)
+        return int(m.group(1), 16) if m else None
+
+    def next_start(self, start, extra_starts):
+        later = [s for s in self.starts | extra_starts if s > start]
+        return min(later) if later else float("inf")
+
+    def stdcall_return_problem(self, start, export_starts, pop_bytes):
+        """Why the function at `start` does not end in `ret $pop_bytes`, or None."""
+        want = "$0x%x" % pop_bytes
+        for _ in range(MAX_TAIL_CALL_HOPS + 1):
+            if start not in self.index:
+                return "0x%x is not an instruction boundary in the disassembly" % start
+            end = self.next_start(start, export_starts)
+            body = [i for i in self.insns[self.index[start]:] if i[0] < end]
+            own_end = self.padded_end(body)
+            rets = [(a, ops) for a, mnem, ops in body if mnem.startswith("ret")]
+            tails = [(a, t) for a, mnem, ops in body if mnem == "jmp"
+                     for t in [self.direct_target(ops)] if t is not None and not start <= t < end]
+            ret_in_own = rets and rets[0][0] < own_end
+            if tails and (not rets or (tails[0][0] < own_end and not ret_in_own)):
+                start = tails[0][1]  # tail call: the callee's ret pops our argument
+                continue
+            if not rets:
+                return "no ret found between 0x%x and the next function" % start
+            if rets[0][1] != want:
+                return "first ret at 0x%x is 'ret %s', want 'ret %s'" % (rets[0][0], rets[0][1] or "(no operand)", want)
+            plain = [a for a, ops in rets if not ops and a < own_end]
+            return "plain ret at 0x%x (caller-cleans convention)" % plain[0] if plain else None
+        return "more than %d tail-call hops" % MAX_TAIL_CALL_HOPS
+
+    PADDING = re.compile(r"^(nop\w*( .*)?|xchg %ax,%ax|int3|lea 0x0\(%e[sd]i(,%eiz,1)?\),%e[sd]i|mov %e[sd]i,%e[sd]i)$")
+
+    def padded_end(self, body):
+        """Where alignment padding after a ret or jmp leads to code that nothing in `body` jumps to.
+
+        Functions that are never called directly can follow an export; such
+        unreferenced code is taken as the start of one of them."""
+        targets = {t for _, mnem, ops in body if mnem.startswith("j")
+                   for t in [self.direct_target(ops)] if t is not None}
+        after_exit = False
+        for addr, mnem, ops in body:
+            if self.PADDING.match(" ".join([mnem] + ops.split())):
+                continue
+            if after_exit and addr % 16 == 0 and addr not in targets:
+                return addr
+            after_exit = mnem.startswith("ret") or mnem == "jmp"
+        return float("inf")
+
+
+# --- checks: each takes (Binary, expected) and returns a list of problems ---
+
+def check_image(b, want_dll):
+    fh, oh = b.pe.FILE_HEADER, b.pe.OPTIONAL_HEADER
+    problems = []
+    if fh.Machine != 0x14C:
+        problems.append("machine 0x%x, want 0x14c (i386)" % fh.Machine)
+    if oh.Magic != 0x10B:
+        problems.append("optional header magic 0x%x, want 0x10b (PE32)" % oh.Magic)
+    is_dll = bool(fh.Characteristics & 0x2000)
+    if is_dll != want_dll:
+        problems.append("DLL flag %s, want %s" % (is_dll, want_dll))
+    return problems
+
+
+def check_versions(b, want):
+    oh = b.pe.OPTIONAL_HEADER
+    got = {"OS": (oh.MajorOperatingSystemVersion, oh.MinorOperatingSystemVersion),
+           "subsystem": (oh.MajorSubsystemVersion, oh.MinorSubsystemVersion)}
+    return ["%s version %d.%d, want %d.%d" % (k, *v, *want) for k, v in got.items() if v != want]
+
+
+def check_subsystem(b, want):
+    got = b.pe.OPTIONAL_HEADER.Subsystem
+    return [] if got == want else ["subsystem %d, want %d" % (got, want)]
+
+
+def check_imports(b, want):
+    dlls = {e.dll.decode("ascii", "replace").lower(): e.dll.decode("ascii", "replace")
+            for attr in ("DIRECTORY_ENTRY_IMPORT", "DIRECTORY_ENTRY_DELAY_IMPORT")
+            for e in getattr(b.pe, attr, [])}
+    wanted = {w.lower(): w for w in want}
+    problems = ["unexpected import %s" % dlls[d] for d in sorted(dlls.keys() - wanted.keys())]
+    problems += ["missing import %s" % wanted[d] for d in sorted(wanted.keys() - dlls.keys())]
+    return problems
+
+
+def check_resource_types(b, want):
+    present = {t.id if t.name is None else str(t.name) for t in b.resource_types()}
+    name = lambda t: RT_NAMES.get(t, str(t))
+    problems = ["unexpected resource type %s" % name(t) for t in sorted(present - set(want), key=str)]
+    problems += ["missing resource type %s" % name(t) for t in sorted(set(want) - present, key=str)]
+    return problems
+
+
+def check_manifest(b, want_id):
+    manifests = b.resources(RT_MANIFEST)
+    if list(manifests) != [want_id]:
+        return ["manifest ids %s, want [%s]" % (list(manifests), want_id)]
+    try:
+        root = ET.fromstring(manifests[want_id])
+    except ET.ParseError as e:
+        return ["manifest is not well-formed XML: %s" % e]
+    levels = [el for el in root.iter() if el.tag.rsplit("}", 1)[-1] == "requestedExecutionLevel"]
+    if len(levels) != 1:
+        return ["%d requestedExecutionLevel elements, want 1" % len(levels)]
+    attrs = levels[0].attrib
+    return ["requestedExecutionLevel %s=%r, want %r" % (k, attrs.get(k), v)
+            for k, v in (("level", "asInvoker"), ("uiAccess", "false")) if attrs.get(k) != v]
+
+
+def check_icon_group(b, want):
+    group_id, entries = want
+    group = b.resources(RT_GROUP_ICON).get(group_id)
+    if group is None:
+        return ["no RT_GROUP_ICON %s" % group_id]
+    icons = b.resources(RT_ICON)
+    reserved, kind, count = struct.unpack_from("<HHH", group, 0)
+    if (reserved, kind) != (0, 1) or len(group) < 6 + 14 * count:
+        return ["malformed icon directory header"]
+    got, problems = [], []
+    for i in range(count):
+        w, h, _, _, _, bits, size, icon_id = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
+        w, h = w or 256, h or 256
+        got.append((w, h, bits))
+        icon = icons.get(icon_id)
+        if icon is None:
+            problems.append("entry %d: RT_ICON %d missing" % (i, icon_id))
+            continue
+        if len(icon) != size:
+            problems.append("entry %d: directory says %d bytes, RT_ICON %d has %d" % (i, size, icon_id, len(icon)))
+        if len(icon) < 40 or struct.unpack_from("<I", icon, 0)[0] != 40:
+            problems.append("entry %d: RT_ICON %d has no BITMAPINFOHEADER" % (i, icon_id))
+            continue
+        bw, bh, _, bbits = struct.unpack_from("<iiHH", icon, 4)
+        if (bw, bh, bbits) != (w, 2 * h, bits):
+            problems.append("entry %d: bitmap %dx%d/%d bpp, directory says %dx%d/%d bpp"
+                            % (i, bw, bh, bbits, w, 2 * h, bits))
+    order = ["entry %d is %s, want %s" % (i, g, w) for i, (g, w) in enumerate(zip(got, entries)) if g != w]
+    if len(got) != len(entries):
+        order.append("%d icon entries, want %d" % (len(got), len(entries)))
+    return order + problems
+
+
+def check_exports(b, want):
+    exp = getattr(b.pe, "DIRECTORY_ENTRY_EXPORT", None)
+    symbols = exp.symbols if exp else []
+    names = {s.name.decode("ascii", "replace") for s in symbols if s.name}
+    unnamed = sum(1 for s in symbols if not s.name)
+    problems = ["%d ordinal-only export(s)" % unnamed] if unnamed else []
+    problems += ["unexpected export %s" % n for n in sorted(names - set(want))]
+    problems += ["missing export %s" % n for n in sorted(set(want) - names)]
+    return problems
+
+
+def check_stdcall_return(b, want):
+    name, pop_bytes = want
+    exp = getattr(b.pe, "DIRECTORY_ENTRY_EXPORT", None)
+    rvas = {s.name.decode("ascii", "replace"): s.address for s in (exp.symbols if exp else []) if s.name}
+    if name not in rvas:
+        return ["not exported"]
+    base = b.pe.OPTIONAL_HEADER.ImageBase
+    problem = b.disassembly().stdcall_return_problem(rvas[name] + base, {r + base for r in rvas.values()}, pop_bytes)
+    return [problem] if problem else []
+
+
+def check_no_build_paths(b, _):
+    needles = DEFAULT_FORBIDDEN_PATHS + list(b.opts.forbid_path or [])
+    # Wide-string copies count too (__FILEW__, wide literals).
+    return ["contains %r (%s)" % (n, enc) for n in needles for enc in ("ascii", "utf-16-le")
+            if n.encode(enc) in b.data]
+
+
+def check_timestamps(b, _):
+    # Any stamp makes two builds of one commit differ.
+    stamps = {"COFF header": b.pe.FILE_HEADER.TimeDateStamp}
+    for attr, label in (("DIRECTORY_ENTRY_EXPORT", "export directory"),
+                        ("DIRECTORY_ENTRY_RESOURCE", "resource directory")):
+        if hasattr(b.pe, attr):
+            stamps[label] = getattr(b.pe, attr).struct.TimeDateStamp
+    return ["%s TimeDateStamp 0x%x, want 0" % (k, v) for k, v in stamps.items() if v]
+
+
+# --- what each shipped file must satisfy ---
+
+TARBEL_ICONS = [(48, 48, 8), (32, 32, 8), (16, 16, 8), (64, 64, 32), (48, 48, 32),
+                (40, 40, 32), (32, 32, 32), (24, 24, 32), (20, 20, 32), (16, 16, 32)]
+QUORVANE_EXPORTS = ["_LaunchProcessSync@4", "_RefreshEnvironmentVariables@4",
+                    "_RemoveAppdirTrailingBackslash@4", "_TerminateInstallWithFailure@4",
+                    "_TerminateInstallWithSuccess@4"]
+
+CONTRACT = {
+    "Tarbel.exe": [
+        ("image", check_image, False),
+        ("os-subsystem-version", check_versions, (6, 0)),
+        ("subsystem-gui", check_subsystem, 2),
+        ("imports", check_imports, ["KERNEL32.dll", "msvcrt.dll"]),
+        ("resource-types", check_resource_types, [RT_ICON, RT_GROUP_ICON, RT_MANIFEST]),
+        ("manifest", check_manifest, 1),
+        ("icon-group", check_icon_group, (101, TARBEL_ICONS)),
+        ("no-build-paths", check_no_build_paths, None),
+        ("timestamp", check_timestamps, None),
+    ],
+    "Quorvane.dll": [
+        ("image", check_image, True),
+        ("os-subsystem-version", check_versions, (6, 0)),
+        ("exports", check_exports, QUORVANE_EXPORTS),
+        *[("stdcall-return " + n, check_stdcall_return, (n, 4)) for n in QUORVANE_EXPORTS],
+        ("imports", check_imports, ["KERNEL32.dll", "USER32.dll", "msi.dll", "msvcrt.dll"]),
+        ("resource-types", check_resource_types, [RT_MANIFEST]),
+        ("manifest", check_manifest, 2),
+        ("no-build-paths", check_no_build_paths, None),
+        ("timestamp", check_timestamps, None),
+    ],
+}
+
+
+def run(opts):
+    results, missing = [], False  # (file, check, failure text or None)
+    for filename, checks in CONTRACT.items():
+        path = os.path.join(opts.dist, filename)
+        if not os.path.isfile(path):
+            missing = True
+            results.append((filename, "present", "file missing: %s" % path))
+            continue
+        try:
+            binary = Binary(path, opts)
+        except (OSError, pefile.PEFormatError) as e:
+            results.append((filename, "parse", "cannot read as PE: %s" % e))
+            continue
+        for name, check, want in checks:
+            try:
+                problems = check(binary, want)
+            except Exception as e:  # one broken check must not hide the others
+                problems = ["%s: %s" % (type(e).__name__, e)]
+            results.append((filename, name, "; ".join(problems) or None))
+    return results, missing
+
+
+def write_junit(path, results):
+    failures = sum(1 for r in results if r[2])
+    counts = {"tests": str(len(results)), "failures": str(failures), "errors": "0", "time": "0"}
+    suites = ET.Element("testsuites", name="contract", **counts)
+    suite = ET.SubElement(suites, "testsuite", name="contract", skipped="0", **counts)
+    for filename, name, why in results:
+        case = ET.SubElement(suite, "testcase", name=name, classname=filename, time="0")
+        if why:
+            ET.SubElement(case, "failure", message=why).text = why
+    ET.ElementTree(suites).write(path, encoding="utf-8", xml_declaration=True)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--dist", required=True, help="folder holding the shipped binaries")
+    ap.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    ap.add_argument("--junit", help="write JUnit XML here")
+    ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")
+    opts = ap.parse_args()
+
+    results, missing = run(opts)
+    for filename, name, why in results:
+        print("FAIL %s/%s: %s" % (filename, name, why) if why else "PASS %s/%s" % (filename, name))
+    if opts.junit:
+        write_junit(opts.junit, results)
+    failed = sum(1 for r in results if r[2])
+    print("contract: %d passed, %d failed" % (len(results) - failed, failed))
+    return 2 if missing else 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

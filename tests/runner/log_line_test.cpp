@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <time.h>
+
+#include "log_line.h"
+
+namespace {
+
+std::tm Moment(int year, int month, int day, int hour, int minute, int second, int weekday)
+{
+    std::tm t = {};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_wday = weekday;
+    return t;
+}
+
+// Pins the C runtime's zone for the duration of a test.
+class FixedZone {
+public:
+    explicit FixedZone(const wchar_t* zone)
+    {
+        _wputenv_s(L"TZ", zone);
+        _tzset();
+    }
+    ~FixedZone()
+    {
+        _wputenv_s(L"TZ", L"");
+        _tzset();
+    }
+};
+
+}  // namespace
+
+TEST(LogLine, TimestampHasTheFixedTwentyFourCharacterLayout)
+{
+    const struct {
+        std::tm moment;
+        const wchar_t* text;
+    } cases[] = {
+        {Moment(2017, 1, 5, 9, 7, 3, 4), L"Thu Jan 05 09:07:03 2017"},
+        {Moment(2026, 12, 8, 0, 0, 0, 2), L"Tue Dec 08 00:00:00 2026"},   // midnight
+        {Moment(1970, 1, 1, 0, 0, 0, 4), L"Thu Jan 01 00:00:00 1970"},
+        {Moment(2000, 2, 29, 23, 59, 59, 2), L"Tue Feb 29 23:59:59 2000"},
+        {Moment(2024, 6, 30, 12, 30, 45, 0), L"Sun Jun 30 12:30:45 2024"},
+        {Moment(3000, 12, 31, 23, 59, 59, 3), L"Wed Dec 31 23:59:59 3000"},
+        {Moment(2019, 3, 9, 7, 5, 1, 6), L"Sat Mar 09 07:05:01 2019"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring text = FormatTimestamp(c.moment);
+        EXPECT_EQ(c.text, text);
+        EXPECT_EQ(24u, text.size());
+    }
+}
+
+TEST(LogLine, LineIsTimestampColonSpaceMessageLineFeed)
+{
+    const std::tm moment = Moment(2017, 1, 5, 9, 7, 3, 4);
+    const struct {
+        std::optional<std::tm> localTime;
+        const wchar_t* message;
+        const wchar_t* line;
+    } cases[] = {
+        {moment, L"Exit code for Visual C++ Redistributable for Visual Studio 2013: 0",
+         L"Thu Jan 05 09:07:03 2017: Exit code for Visual C++ Redistributable for Visual Studio 2013: 0\n"},
+        {moment, L"", L"Thu Jan 05 09:07:03 2017: \n"},
+        {std::nullopt, L"Error: x", L" Error: x\n"},     // a clock the formatter cannot show
+        {std::nullopt, L"", L" \n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.line, FormatLogLine(c.localTime, c.message));
+}
+
+TEST(LogLine, LocalTimeFollowsTheTimeZoneVariable)
+{
+    const struct {
+        const wchar_t* zone;
+        std::int64_t seconds;
+        const wchar_t* text;
+    } cases[] = {
+        {L"UTC0", 0, L"Thu Jan 01 00:00:00 1970"},
+        {L"UTC0", 1483607223, L"Thu Jan 05 09:07:03 2017"},
+        {L"XXX-5", 1483607223, L"Thu Jan 05 14:07:03 2017"},
+        {L"YYY10", 1483607223, L"Wed Jan 04 23:07:03 2017"},
+        {L"UTC0", 32503680000, L"Wed Jan 01 00:00:00 3000"},
+    };
+    for (const auto& c : cases) {
+        const FixedZone zone(c.zone);
+        const std::optional<std::tm> local = LocalTimeOf(c.seconds);
+        ASSERT_TRUE(local.has_value()) << c.seconds;
+        EXPECT_EQ(c.text, FormatTimestamp(*local)) << c.zone;
+    }
+}
+
+TEST(LogLine, ClockOutsideTheFormattersRangeGivesNoTime)
+{
+    const FixedZone zone(L"UTC0");
+    for (const std::int64_t seconds : {std::int64_t{-1}, std::int64_t{-86400}, std::int64_t{32535244800},
+                                       std::int64_t{1} << 40})
+        EXPECT_FALSE(LocalTimeOf(seconds).has_value()) << seconds;
+}

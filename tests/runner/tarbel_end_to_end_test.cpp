@@ -1,0 +1,221 @@
+// Runs the built Tarbel.exe as its callers do: beside a stand-in
+// redistributable, in an environment of the test's own making.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <regex>
+#include <string>
+
+#include "child_process.h"
+#include "test_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kTimestampPattern[] =
+    "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+    "(0[1-9]|[12][0-9]|3[01]) ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9] [0-9]{4}";
+
+std::string EscapeForRegex(const std::string& text)
+{
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    return std::regex_replace(text, special, R"(\$&)");
+}
+
+class TarbelTest : public ::testing::Test {
+protected:
+    TarbelTest()
+        : app(scratch.path() / L"app"), temp(scratch.path() / L"temp"),
+          elsewhere(scratch.path() / L"elsewhere")
+    {
+        fs::create_directories(app);
+        fs::create_directories(temp);
+        fs::create_directories(elsewhere);
+        fs::copy_file(DistDirectory() / L"Tarbel.exe", app / L"Tarbel.exe");
+        fs::copy_file(StandInChildPath(), app / L"vcredist_x86.exe");
+    }
+
+    fs::path Log() const { return temp / L"ovt18helper.log"; }
+    fs::path Record() const { return scratch.path() / L"starts.txt"; }
+    std::wstring Starts() const { return ReadUtf8File(Record()); }
+
+    EnvironmentOverrides Environment(const std::wstring& childExitCode = L"0") const
+    {
+        return {{L"TMP", temp.wstring()},
+                {L"TEMP", temp.wstring()},
+                {L"STAND_IN_RECORD", Record().wstring()},
+                {L"STAND_IN_EXIT_CODE", childExitCode}};
+    }
+
+    // Started from another folder, so the redistributable is found beside Tarbel.exe.
+    DWORD RunTarbel(const std::wstring& arguments, const EnvironmentOverrides& environment) const
+    {
+        std::wstring commandLine = Quoted(app / L"Tarbel.exe");
+        if (!arguments.empty())
+            commandLine += L" " + arguments;
+        return RunProcess(commandLine, environment, elsewhere);
+    }
+
+    void ExpectLogHoldsOnly(const std::string& message) const
+    {
+        const std::string bytes = ReadFileBytes(Log());
+        EXPECT_TRUE(std::regex_match(bytes, std::regex(std::string(kTimestampPattern) + ": " +
+                                                       EscapeForRegex(message) + "\r\n")))
+            << "log holds: " << bytes;
+    }
+
+    ScratchDirectory scratch{L"tarbel"};
+    const fs::path app;
+    const fs::path temp;
+    const fs::path elsewhere;
+};
+
+const std::string kResultLine = "Exit code for Visual C++ Redistributable for Visual Studio 2013: ";
+
+}  // namespace
+
+TEST_F(TarbelTest, MapsTheRedistributablesExitCodeAndLogsIt)
+{
+    const struct {
+        const wchar_t* childExitCode;
+        const char* logged;
+        DWORD expected;
+    } cases[] = {
+        {L"0", "0", 0},
+        {L"5100", "5100", 0},
+        {L"3010", "3010", 3010},
+        {L"1603", "1603", 3},
+        {L"1638", "1638", 3},
+        {L"1", "1", 3},
+        {L"0xC0000005", "3221225477", 3},
+    };
+    for (const auto& c : cases) {
+        fs::remove(Record());
+        EXPECT_EQ(c.expected, RunTarbel(L"x", Environment(c.childExitCode))) << c.logged;
+        ExpectLogHoldsOnly(kResultLine + c.logged);
+        EXPECT_EQ(L"vcredist_x86.exe /quiet /norestart\n", Starts());
+    }
+}
+
+TEST_F(TarbelTest, AnyArgumentRunsTheRedistributableNoneRunsNothing)
+{
+    const struct {
+        const wchar_t* arguments;
+        DWORD expected;
+    } cases[] = {
+        {L"", 1},
+        {L"x", 3010},
+        {L"\"\"", 3010},                       // one empty argument still counts
+        {L"/? --help", 3010},
+        {L"\u00F1\u65E5 \"with space\"", 3010},
+    };
+    const std::string earlier = "an earlier run's log\r\n";
+    for (const auto& c : cases) {
+        WriteFileBytes(Log(), earlier);
+        fs::remove(Record());
+        EXPECT_EQ(c.expected, RunTarbel(c.arguments, Environment(L"3010")))
+            << ToUtf8(c.arguments);
+        if (c.expected == 1) {
+            EXPECT_EQ(earlier, ReadFileBytes(Log()));
+            EXPECT_FALSE(fs::exists(Record()));
+        } else {
+            ExpectLogHoldsOnly(kResultLine + "3010");  // replaced, not appended to
+        }
+    }
+}
+
+TEST_F(TarbelTest, NoArgumentCreatesNoLog)
+{
+    EXPECT_EQ(1u, RunTarbel(L"", Environment()));
+    EXPECT_FALSE(fs::exists(Log()));
+}
+
+TEST_F(TarbelTest, MissingRedistributableIsLoggedWithTheErrorCode)
+{
+    fs::remove(app / L"vcredist_x86.exe");
+    EXPECT_EQ(3u, RunTarbel(L"x", Environment()));
+    ExpectLogHoldsOnly(
+        "Error: CreateProcess() with command line: vcredist_x86.exe /quiet /norestart returned: 2");
+}
+
+TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
+{
+    const std::wstring longName(300, L'd');  // needs more than the 261-character buffer
+    const struct {
+        const wchar_t* what;
+        fs::path directory;
+    } cases[] = {
+        {L"missing", scratch.path() / L"no such folder"},
+        {L"longer than the buffer", scratch.path() / longName},
+    };
+    for (const auto& c : cases) {
+        fs::remove(Record());
+        EnvironmentOverrides environment = Environment();
+        environment[L"TMP"] = environment[L"TEMP"] = c.directory.wstring();
+        EXPECT_EQ(5u, RunTarbel(L"x", environment)) << ToUtf8(c.what);
+        EXPECT_FALSE(fs::exists(Record())) << ToUtf8(c.what);
+    }
+}
+
+TEST_F(TarbelTest, TemporaryDirectoryWithNonAsciiCharacters)
+{
+    const fs::path unusual = scratch.path() / L"T\u00E9mp \u03A9 \u65E5\u672C";
+    fs::create_directories(unusual);
+    EnvironmentOverrides environment = Environment(L"5100");
+    environment[L"TMP"] = environment[L"TEMP"] = unusual.wstring();
+    EXPECT_EQ(0u, RunTarbel(L"x", environment));
+    const std::string bytes = ReadFileBytes(unusual / L"ovt18helper.log");
+    EXPECT_NE(std::string::npos, bytes.find(kResultLine + "5100\r\n")) << bytes;
+}
+
+TEST_F(TarbelTest, LogIsHeldExclusivelyWhileTheRedistributableRuns)
+{
+    const fs::path hold = scratch.path() / L"hold";
+    WriteFileBytes(hold, "");
+    EnvironmentOverrides environment = Environment();
+    environment[L"STAND_IN_HOLD"] = hold.wstring();
+    const KernelHandle first =
+        StartProcess(Quoted(app / L"Tarbel.exe") + L" x", environment, elsewhere);
+    for (int waited = 0; !fs::exists(Record()) && waited < 30000; waited += 50)
+        ::Sleep(50);
+    ASSERT_TRUE(fs::exists(Record()));
+
+    EXPECT_EQ(0u, fs::file_size(Log()));  // nothing reaches the disk before the close
+    const HANDLE reader = ::CreateFileW(Log().c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, reader);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
+    if (reader != INVALID_HANDLE_VALUE)
+        ::CloseHandle(reader);
+
+    EXPECT_EQ(5u, RunTarbel(L"x", environment));
+    EXPECT_EQ(L"vcredist_x86.exe /quiet /norestart\n", Starts());  // the second started nothing
+
+    fs::remove(hold);
+    EXPECT_EQ(0u, WaitForExitCode(first.get()));
+    ExpectLogHoldsOnly(kResultLine + "0");
+}
+
+TEST_F(TarbelTest, TimestampIsLocalTimeAsTheTimeZoneVariableSays)
+{
+    const auto minuteOfDay = [this](const wchar_t* zone) {
+        EnvironmentOverrides environment = Environment();
+        environment[L"TZ"] = zone;
+        EXPECT_EQ(0u, RunTarbel(L"x", environment));
+        const std::string bytes = ReadFileBytes(Log());
+        std::smatch match;
+        EXPECT_TRUE(std::regex_search(bytes, match, std::regex("^... ... .. (..):(..):..")));
+        return match.empty() ? -1 : std::stoi(match[1]) * 60 + std::stoi(match[2]);
+    };
+    const int utc = minuteOfDay(L"UTC0");
+    const int plusFive = minuteOfDay(L"XXX-5");
+    const int minusThreeAndAHalf = minuteOfDay(L"YYY3:30");
+    // The runs are seconds apart; allow a minute boundary between them.
+    const int ahead = ((plusFive - utc) % 1440 + 1440) % 1440;
+    const int behind = ((utc - minusThreeAndAHalf) % 1440 + 1440) % 1440;
+    EXPECT_TRUE(ahead == 300 || ahead == 301) << ahead;
+    EXPECT_TRUE(behind == 210 || behind == 209 || behind == 211) << behind;
+}

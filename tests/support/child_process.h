@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+struct KernelHandleCloser {
+    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
+};
+using KernelHandle = std::unique_ptr<void, KernelHandleCloser>;
+
+// Environment variables to set for a child on top of the test's own; an empty
+// value removes the variable.
+using EnvironmentOverrides = std::map<std::wstring, std::wstring>;
+
+// Starts a program with its own environment block: under Wine that is the only
+// way to move a child's temporary directory, since TMP and TEMP come from the
+// prefix, not from the Unix environment.
+KernelHandle StartProcess(const std::wstring& commandLine, const EnvironmentOverrides& overrides,
+                          const std::filesystem::path& workingDirectory);
+
+// Waits (a minute at most, so that a hang fails the test instead of the run) and
+// returns the exit code.
+DWORD WaitForExitCode(HANDLE process);
+
+DWORD RunProcess(const std::wstring& commandLine, const EnvironmentOverrides& overrides,
+                 const std::filesystem::path& workingDirectory);
+
+std::wstring Quoted(const std::filesystem::path& path);

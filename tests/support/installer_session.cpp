@@ -1,0 +1,67 @@
+#include "installer_session.h"
+
+#include <msiquery.h>
+
+#include <gtest/gtest.h>
+
+#include "allocation_failure.h"
+#include "test_paths.h"
+
+namespace {
+
+std::vector<std::wstring> capturedLines;
+
+int WINAPI CaptureInformation(LPVOID, UINT messageType, LPCWSTR message)
+{
+    const AllocationFailurePause pause;  // an exception must never unwind into the installer
+    if ((messageType & 0xFF000000u) == INSTALLMESSAGE_INFO && message != nullptr)
+        capturedLines.emplace_back(message);
+    return 0;
+}
+
+}  // namespace
+
+InstallerSession::InstallerSession(const std::filesystem::path& package)
+{
+    capturedLines.clear();
+    ::MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    ::MsiSetExternalUIW(CaptureInformation, INSTALLLOGMODE_INFO, nullptr);
+    const UINT result = ::MsiOpenPackageW(package.c_str(), &handle_);
+    if (result != ERROR_SUCCESS)
+        ADD_FAILURE() << "MsiOpenPackageW failed with " << result;
+    capturedLines.clear();  // the installer's own "Logging started" banner
+}
+
+InstallerSession::~InstallerSession()
+{
+    if (handle_ != 0)
+        ::MsiCloseHandle(handle_);
+    ::MsiSetExternalUIW(nullptr, 0, nullptr);
+}
+
+std::wstring InstallerSession::Property(const std::wstring& name) const
+{
+    DWORD length = 0;
+    wchar_t empty[] = L"";
+    ::MsiGetPropertyW(handle_, name.c_str(), empty, &length);
+    std::wstring value(length + 1, L'\0');
+    length += 1;
+    ::MsiGetPropertyW(handle_, name.c_str(), value.data(), &length);
+    value.resize(length);
+    return value;
+}
+
+void InstallerSession::SetProperty(const std::wstring& name, const std::wstring& value) const
+{
+    ASSERT_EQ(ERROR_SUCCESS, ::MsiSetPropertyW(handle_, name.c_str(), value.c_str()));
+}
+
+const std::vector<std::wstring>& InstallerSession::LogLines() const
+{
+    return capturedLines;
+}
+
+std::filesystem::path SessionPackagePath()
+{
+    return PackagesDirectory() / L"session.msi";
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A real installation session of Wine's (or Windows') installer on a package,
+// as the installer hands it to a custom action, with the information lines
+// it would write to the installation log captured for the test.
+class InstallerSession {
+public:
+    explicit InstallerSession(const std::filesystem::path& package);
+    ~InstallerSession();
+    InstallerSession(const InstallerSession&) = delete;
+    InstallerSession& operator=(const InstallerSession&) = delete;
+
+    MSIHANDLE handle() const { return handle_; }
+    std::wstring Property(const std::wstring& name) const;
+    void SetProperty(const std::wstring& name, const std::wstring& value) const;
+    // The information lines logged since the session opened, formatted as the log shows them.
+    const std::vector<std::wstring>& LogLines() const;
+
+private:
+    MSIHANDLE handle_ = 0;
+};
+
+std::filesystem::path SessionPackagePath();
