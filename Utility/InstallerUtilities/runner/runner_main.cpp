@@ -1,7 +1,5 @@
 #include "runner_main.h"
 
-#include <windows.h>
-
 #include <new>
 #include <optional>
 #include <string>
@@ -10,19 +8,9 @@
 #include "log_file.h"
 #include "run_process_sync.h"
 #include "runner_texts.h"
+#include "temporary_directory.h"
 
 namespace {
-
-std::optional<std::wstring> TemporaryDirectory()
-{
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-    // A path longer than the buffer comes back as the size it would need, with
-    // the buffer left unfilled: that is as unknown as a failure.
-    if (length == 0 || length > MAX_PATH)
-        return std::nullopt;
-    return std::wstring(buffer);
-}
 
 int RunAndLog(const std::wstring& logPath)
 {

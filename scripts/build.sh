@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds the deliverables (dist/x86, shipped; dist/x64, the twin the tests run)
+# and shows them working under Wine: Tarbel beside a stand-in redistributable,
+# and an installation whose custom actions are Quorvane's.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/setup.sh
+
+for preset in x86 x64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+export WINEPREFIX="$root/build/demo/wineprefix" WINEDEBUG=-all
+wine64=/usr/lib/wine/wine64
+demo="$root/build/demo"
+rm -rf "$demo/tarbel" "$demo/package"
+mkdir -p "$demo/tarbel" "$demo/package"
+[ -d "$WINEPREFIX" ] || { echo "Preparing a Wine prefix for the demonstration..."; "$wine64" wineboot --init 2>/dev/null; }
+
+echo
+echo "== Tarbel.exe (x64 twin) beside a stand-in vcredist_x86.exe that answers 3010"
+cp dist/x64/Tarbel.exe "$demo/tarbel/"
+cp build/x64/tests/bin/stand_in_child.exe "$demo/tarbel/vcredist_x86.exe"
+temp_dir="$WINEPREFIX/drive_c/users/$(id -un)/Temp"
+rm -f "$temp_dir/ovt18helper.log"
+status=0
+STAND_IN_EXIT_CODE=3010 "$wine64" "$demo/tarbel/Tarbel.exe" install || status=$?
+# A Unix exit status keeps only the low 8 bits of a Windows exit code.
+echo "Tarbel's exit status: $status (3010 mod 256 = $((3010 % 256)), restart required)"
+echo "Its log, $temp_dir/ovt18helper.log:"
+sed 's/\r$//; s/^/  /' "$temp_dir/ovt18helper.log"
+
+# install_demo TITLE CHILD_EXIT_CODE [PROPERTY=VALUE...]
+install_demo() {
+  local title=$1 child_exit_code=$2 status=0
+  shift 2
+  echo
+  echo "== msiexec /i demo.msi $* -- $title"
+  (cd "$demo/package" && STAND_IN_EXIT_CODE=$child_exit_code "$wine64" msiexec /i demo.msi /qn /l*v install.log "$@") || status=$?
+  echo "msiexec's exit status: $status; what the custom actions did, from its log:"
+  grep -a -E '^(Action start [0-9:]+: (LaunchPrerequisite|FailOnPrerequisiteError|RemoveAppdirTrailingBackslash|StopEarly|RefreshEnvironment)\.|ERROR: |Property\(S\): (APPDIR|AppdirNoTrailingBackslash|LaunchProcessReturnValue) =)' \
+    "$demo/package/install.log" | sed 's/\r$//; s/^/  /'
+  (cd "$demo/package" && "$wine64" msiexec /x demo.msi /qn) || true
+}
+
+echo
+echo "== examples/quorvane-actions.wxs built against the x64 twin of Quorvane.dll, installed by Wine's msiexec"
+cp build/x64/tests/packages/actions_demo.msi "$demo/package/demo.msi"
+cp build/x64/tests/bin/stand_in_child.exe "$demo/package/vcredist_x86.exe"
+install_demo "the prerequisite answers 3010" 3010
+install_demo "the prerequisite fails with 1603: the package ends the installation as failed (67 = 1603 mod 256)" 1603
+install_demo "STOP_EARLY ends the installation early, as a success (Wine runs the later actions anyway; Windows skips them)" 0 STOP_EARLY=1
+/usr/lib/wine/wineserver -w
+
+echo
+echo "Deliverables:"
+ls -l dist/x86/Tarbel.exe dist/x86/Quorvane.dll

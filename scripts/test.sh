@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs every test tier and ends with one line of counts:
+#   unit and end-to-end tests of the x64 twin under Wine (CTest), installs
+#   through Wine's msiexec, contract checks of the shipped x86 files, and a
+#   byte-for-byte rebuild of them from another folder.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/setup.sh || exit 1
+for preset in x86 x64; do
+  { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; } || {
+    echo "build of preset $preset failed"
+    exit 1
+  }
+done
+
+results="$root/build/test-results"
+rm -rf "$results" build/x64/test-results/*
+mkdir -p "$results"
+suites=()
+
+# junit_case SUITE NAME [FAILURE_MESSAGE]: one test case of a shell-driven tier.
+junit_case() {
+  local suite=$1 name=$2 failure=${3:-}
+  {
+    printf '<testsuite name="%s" tests="1">\n<testcase name="%s" classname="%s">' "$suite" "$name" "$suite"
+    [ -n "$failure" ] && printf '<failure message="%s"/>' "$failure"
+    printf '</testcase>\n</testsuite>\n'
+  } >"$results/$suite.xml"
+  suites+=("$suite")
+}
+
+echo "== Windows test programs (x64 twin) under Wine"
+ctest --preset x64
+mapfile -t ctest_suites < <(ctest --preset x64 -N | sed -n 's/^ *Test *#[0-9]*: \(.*\)$/\1/p' | grep -v '^wine_prefix')
+suites+=("${ctest_suites[@]}")
+cp build/x64/test-results/*.xml "$results/" 2>/dev/null
+
+echo "== Contract checks of dist/x86"
+/usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --objdump i686-w64-mingw32-objdump \
+  --forbid-path "$root" --junit "$results/contract.xml"
+suites+=(contract)
+
+echo "== Rebuilding dist/x86 from a copy of the sources in another folder"
+elsewhere=$(mktemp -d /tmp/rebuild-XXXXXX)
+git ls-files -z | xargs -0 cp --parents -t "$elsewhere"
+if cmake -S "$elsewhere" -B "$elsewhere/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+     -DCMAKE_TOOLCHAIN_FILE="$elsewhere/cmake/toolchain-i686-w64-mingw32.cmake" \
+     -DDIST_DIR="$elsewhere/dist" -DINSTALLER_UTILITIES_TESTS=OFF >/dev/null &&
+   cmake --build "$elsewhere/out" >/dev/null; then
+  for binary in Tarbel.exe Quorvane.dll; do
+    if cmp -s "dist/x86/$binary" "$elsewhere/dist/$binary"; then
+      junit_case "reproducible_$binary" identical
+    else
+      junit_case "reproducible_$binary" identical "rebuilt $binary differs from dist/x86/$binary"
+    fi
+  done
+else
+  junit_case reproducible_build builds "the copy did not build"
+fi
+rm -rf "$elsewhere"
+
+echo "== Summary"
+/usr/bin/python3 tests/summarize_results.py "$results" "${suites[@]}"
