@@ -44,7 +44,7 @@ suites+=(contract)
 
 echo "== Rebuilding dist/x86 from a copy of the sources in another folder"
 elsewhere=$(mktemp -d /tmp/rebuild-XXXXXX)
-git ls-files -z | xargs -0 cp --parents -t "$elsewhere"
+git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$elsewhere"
 if cmake -S "$elsewhere" -B "$elsewhere/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
      -DCMAKE_TOOLCHAIN_FILE="$elsewhere/cmake/toolchain-i686-w64-mingw32.cmake" \
      -DDIST_DIR="$elsewhere/dist" -DINSTALLER_UTILITIES_TESTS=OFF >/dev/null &&

@@ -1,0 +1,52 @@
+// Replacements for two corners of the statically linked C++ runtime. Each of
+// the runtime's own versions drags in far more than these binaries use: the
+// demangler, and the whole narrow-string and exception-class machinery behind
+// the standard library's error reports. Together they are most of the size of
+// a binary that is otherwise a few kilobytes of code.
+#include <cstdlib>
+#include <new>
+
+namespace __gnu_cxx {
+
+// Prints the demangled type of an uncaught exception to a console these
+// binaries never have. Nothing is left uncaught by design; should that ever
+// change, ending at once is all that is needed.
+void __verbose_terminate_handler()
+{
+    std::abort();
+}
+
+}  // namespace __gnu_cxx
+
+namespace std {
+
+// The standard containers report their failures through these. Every one
+// that can happen here is a request for more than memory can give (a string
+// beyond its largest size, an array too long to allocate), so each fails the
+// way running out of memory does, which every caller already handles.
+void __throw_bad_alloc()
+{
+    throw std::bad_alloc();
+}
+
+void __throw_bad_array_new_length()
+{
+    throw std::bad_alloc();
+}
+
+void __throw_length_error(const char*)
+{
+    throw std::bad_alloc();
+}
+
+void __throw_logic_error(const char*)
+{
+    throw std::bad_alloc();
+}
+
+void __throw_bad_function_call()
+{
+    throw std::bad_alloc();
+}
+
+}  // namespace std
