@@ -13,6 +13,14 @@ for preset in x86 x64; do
   cmake --build --preset "$preset"
 done
 
+# The release kit: both builds, the example package source, signatures when a
+# certificate is given, and checksums of it all.
+cp examples/quorvane-actions.wxs dist/
+if [ -n "${SIGN_PFX:-}" ]; then
+  scripts/sign.sh dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll
+fi
+(cd dist && sha256sum x86/Tarbel.exe x86/Quorvane.dll x64/Tarbel.exe x64/Quorvane.dll quorvane-actions.wxs >SHA256SUMS)
+
 export WINEPREFIX="$root/build/demo/wineprefix" WINEDEBUG=-all
 wine64=/usr/lib/wine/wine64
 demo="$root/build/demo"
@@ -56,5 +64,6 @@ install_demo "STOP_EARLY ends the installation early, as a success (Wine runs th
 /usr/lib/wine/wineserver -w
 
 echo
-echo "Deliverables:"
+echo "Deliverables (dist/SHA256SUMS):"
 ls -l dist/x86/Tarbel.exe dist/x86/Quorvane.dll
+sed 's/^/  /' dist/SHA256SUMS

@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/setup.sh || exit 1
+# Relinked from scratch, so that a signed release kit left by the build command
+# is not what the tests look at.
+rm -f dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll
 for preset in x86 x64; do
   { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; } || {
     echo "build of preset $preset failed"
@@ -60,6 +63,35 @@ else
   junit_case reproducible_build builds "the copy did not build"
 fi
 rm -rf "$elsewhere"
+
+echo "== Signing with a throwaway certificate"
+signing=$(mktemp -d /tmp/signing-XXXXXX)
+openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Installer utilities test" -days 2 \
+  -keyout "$signing/key.pem" -out "$signing/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" \
+  -passout pass:throwaway -out "$signing/test.pfx"
+mkdir "$signing/dist"
+cp dist/x86/Quorvane.dll "$signing/dist/Quorvane-x86.dll"
+cp dist/x86/Tarbel.exe "$signing/dist/Tarbel-x86.exe"
+cp dist/x64/Quorvane.dll dist/x64/Tarbel.exe "$signing/dist/"
+SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD=throwaway scripts/sign.sh "$signing"/dist/*
+for file in "$signing"/dist/*; do
+  name=$(basename "$file")
+  if osslsigncode verify -CAfile "$signing/cert.pem" -in "$file" >"$signing/verify.txt" 2>&1; then
+    junit_case "signed_$name" verifies
+  else
+    junit_case "signed_$name" verifies "$(tail -1 "$signing/verify.txt")"
+  fi
+done
+# The signed library still loads and runs its entry points in a real installer session.
+(cd build/x64/test-results &&
+  WINEPREFIX="$root/build/x64/wineprefix" WINEDEBUG=-all INSTALLER_UTILITIES_DIST="$signing/dist" \
+  INSTALLER_UTILITIES_PACKAGES="$root/build/x64/tests/packages" \
+  /usr/lib/wine/wine64 ../tests/bin/custom_action_tests.exe --gtest_filter='*Terminate*:*Appdir*:*Publishes*' \
+    --gtest_output=xml:signed_library.xml >/dev/null 2>&1)
+cp build/x64/test-results/signed_library.xml "$results/" 2>/dev/null
+suites+=(signed_library)
+rm -rf "$signing"
 
 echo "== Summary"
 /usr/bin/python3 tests/summarize_results.py "$results" "${suites[@]}"
