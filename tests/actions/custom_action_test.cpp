@@ -9,47 +9,21 @@
 #include <vector>
 
 #include "installer_session.h"
+#include "quorvane_library.h"
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using EntryPoint = UINT(WINAPI*)(MSIHANDLE);
 using Lines = std::vector<std::wstring>;
-
-struct LibraryFreer {
-    void operator()(HMODULE module) const noexcept { ::FreeLibrary(module); }
-};
 
 class CustomActionTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        library = ::LoadLibraryW((DistDirectory() / L"Quorvane.dll").c_str());
-        ASSERT_NE(nullptr, library) << "cannot load Quorvane.dll: " << ::GetLastError();
-    }
-    static void TearDownTestSuite() { ::FreeLibrary(library); }
+    static UINT Call(const char* name, MSIHANDLE install) { return CallEntryPoint(name, install); }
 
-    static EntryPoint Export(const char* name)
-    {
-        return reinterpret_cast<EntryPoint>(::GetProcAddress(library, name));
-    }
-    static UINT Call(const char* name, MSIHANDLE install)
-    {
-        const EntryPoint entryPoint = Export(name);
-        if (entryPoint == nullptr) {
-            ADD_FAILURE() << name << " is not exported";
-            return 0xDEADBEEF;
-        }
-        return entryPoint(install);
-    }
-
-    static HMODULE library;
     InstallerSession session{SessionPackagePath()};
 };
-
-HMODULE CustomActionTest::library = nullptr;
 
 }  // namespace
 
