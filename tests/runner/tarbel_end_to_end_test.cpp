@@ -219,3 +219,26 @@ TEST_F(TarbelTest, TimestampIsLocalTimeAsTheTimeZoneVariableSays)
     EXPECT_TRUE(ahead == 300 || ahead == 301) << ahead;
     EXPECT_TRUE(behind == 210 || behind == 209 || behind == 211) << behind;
 }
+
+TEST_F(TarbelTest, LongTemporaryDirectoriesEitherLogOrStartNothing)
+{
+    // A 250-character directory fits the temporary-path buffer, but the log path
+    // joined to it does not fit MAX_PATH: Windows without long-path support
+    // refuses to open it (exit 5), Wine opens it. Either way Tarbel must not
+    // run the redistributable without a log, nor lose the log line.
+    const std::wstring base = scratch.path().wstring() + L"\\";
+    const std::wstring directory = base + std::wstring(250 - base.size(), L'L');
+    ASSERT_EQ(250u, directory.size());
+    fs::create_directories(directory);
+    EnvironmentOverrides environment = Environment(L"3010");
+    environment[L"TMP"] = environment[L"TEMP"] = directory;
+    const DWORD result = RunTarbel(L"x", environment);
+    const fs::path log = fs::path(directory) / L"ovt18helper.log";
+    if (result == 5) {
+        EXPECT_FALSE(fs::exists(Record()));
+    } else {
+        EXPECT_EQ(3010u, result);
+        EXPECT_EQ(L"vcredist_x86.exe /quiet /norestart\n", Starts());
+        EXPECT_NE(std::string::npos, ReadFileBytes(log).find(kResultLine + "3010\r\n"));
+    }
+}

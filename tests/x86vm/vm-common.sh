@@ -1,0 +1,64 @@
+# Shared by guest-image.sh and run-in-guest.sh; sourced, not run.
+# Everything that decides how the guest boots lives here, so it is part of the image key.
+
+X86VM_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+X86VM_CACHE=${X86VM_CACHE:-/var/cache/installer-utilities/x86vm}
+
+# qemu64: Wine's 32-bit processes die when the guest sees SMAP (as with -cpu max).
+X86VM_CPU=${X86VM_CPU:-qemu64}
+X86VM_MEM=${X86VM_MEM:-4096}
+X86VM_SMP=${X86VM_SMP:-2}
+
+x86vm_log() { printf 'x86vm: %s\n' "$*" >&2; }
+x86vm_die() { x86vm_log "error: $*"; exit 1; }
+
+# Installs missing host packages; CI machines may be fresh.
+x86vm_need_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  [ "$(id -u)" -eq 0 ] || x86vm_die "need root to install: ${missing[*]}"
+  x86vm_log "installing host packages: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq </dev/null >&2 || x86vm_die "apt-get update failed"
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >&2 \
+    || x86vm_die "apt-get install ${missing[*]} failed"
+}
+
+# Serial output is full of Wine's and the kernel's terminal control sequences.
+x86vm_strip_escapes() {
+  LC_ALL=C sed -E $'s#\x1b\\[[0-?]*[ -/]*[@-~]##g; s#\x1b\\][^\x07\x1b]*(\x07|\x1b\\\\)?##g; s#\x1b[()*+].##g; s#\x1b[=>78cDEHM]##g; s#\r##g' \
+    | LC_ALL=C tr -d '\000-\010\013-\037\177'
+}
+
+# QEMU option values end at a comma unless it is doubled.
+x86vm_qemu_path() { printf '%s' "${1//,/,,}"; }
+
+# x86vm_boot IMAGE_DIR SHARE_DIR SERIAL_LOG TIMEOUT [extra qemu args...]
+# Boots the guest kernel with our init as PID 1; the init runs SHARE_DIR/job.sh and powers off.
+# Returns qemu's status, or 124 when the timeout stopped it.
+x86vm_boot() {
+  local img=$1 share=$2 serial=$3 limit=$4
+  shift 4
+  local append="console=ttyS0,115200 root=/dev/vda rootfstype=ext4 rw init=/sbin/x86vm-init"
+  append+=" panic=-1 mitigations=off fsck.mode=skip quiet loglevel=4"
+  # Started in the background so that an interrupted caller can stop it at once: bash would
+  # otherwise wait for the foreground child before acting on the signal.
+  timeout --kill-after=15 "$limit" qemu-system-x86_64 \
+    -nodefaults -no-user-config -machine pc -accel tcg,thread=multi \
+    -cpu "$X86VM_CPU" -m "$X86VM_MEM" -smp "$X86VM_SMP" \
+    -display none -vga none -monitor none -nic none -no-reboot \
+    -serial "file:$(x86vm_qemu_path "$serial")" \
+    -kernel "$img/vmlinuz" -initrd "$img/initrd.img" -append "$append" \
+    -drive "file=$(x86vm_qemu_path "$img/rootfs.img"),format=raw,if=virtio,cache=unsafe" \
+    -virtfs "local,path=$(x86vm_qemu_path "$share"),mount_tag=job,security_model=none,id=job" \
+    "$@" </dev/null &
+  local pid=$! rc=0
+  trap "kill -TERM $pid 2>/dev/null; wait $pid; exit 130" INT
+  trap "kill -TERM $pid 2>/dev/null; wait $pid; exit 143" TERM HUP
+  wait "$pid" || rc=$?
+  trap - INT TERM HUP
+  return "$rc"
+}
