@@ -182,23 +182,29 @@ TEST_F(CustomActionTest, BroadcastTellsTopLevelWindowsTheEnvironmentChanged)
     EXPECT_EQ(Lines{}, session.LogLines());
 }
 
+namespace {
+
+struct HungWindowEvents {
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+DWORD WINAPI RunHungWindow(void* parameter)
+{
+    const HungWindowEvents& events = *static_cast<HungWindowEvents*>(parameter);
+    const HWND window = CreateTopLevelWindow();
+    ::SetEvent(events.ready);
+    ::WaitForSingleObject(events.release, INFINITE);  // never reads its messages meanwhile
+    ::DestroyWindow(window);
+    return 0;
+}
+
+}  // namespace
+
 TEST_F(CustomActionTest, HungWindowDoesNotHoldTheBroadcastPastItsTimeOut)
 {
-    struct Events {
-        HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    } events;
-    const HANDLE hung = ::CreateThread(
-        nullptr, 0,
-        [](void* parameter) -> DWORD {
-            const Events& events = *static_cast<Events*>(parameter);
-            const HWND window = CreateTopLevelWindow();
-            ::SetEvent(events.ready);
-            ::WaitForSingleObject(events.release, INFINITE);  // never reads its messages meanwhile
-            ::DestroyWindow(window);
-            return 0;
-        },
-        &events, 0, nullptr);
+    HungWindowEvents events;
+    const HANDLE hung = ::CreateThread(nullptr, 0, RunHungWindow, &events, 0, nullptr);
     ASSERT_NE(nullptr, hung);
     ::WaitForSingleObject(events.ready, INFINITE);
     const HWND responsive = CreateTopLevelWindow();

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <string>
 
 #include "entry_point_guard.h"
