@@ -2,14 +2,14 @@
 # Builds, or reuses from the cache, the x86-64 guest image in which 32-bit Wine runs our
 # Windows binaries. Progress goes to stderr; the last line of stdout is the image path.
 #
-# The cache key is a hash of the recipe (this script, the guest init and vm-common.sh), so a
-# changed recipe builds a new image. A build happens in a temporary folder that is renamed into
+# The cache key is a hash of the recipe (this script and the guest init), so a changed recipe
+# builds a new image. A build happens in a temporary folder that is renamed into
 # place only when complete, so an interrupted build is never taken for a cached image.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/vm-common.sh"
 
 suite=bookworm
-recipe=(guest-image.sh guest-init.sh vm-common.sh)
+recipe=(guest-image.sh guest-init.sh)
 key=$(cd "$X86VM_DIR" && sha256sum "${recipe[@]}" | sha256sum | cut -c1-16)
 image_dir=$X86VM_CACHE/guest-$key
 
@@ -187,9 +187,20 @@ mkdir -p "$prep"
 cat >"$prep/job.sh" <<'EOF'
 set -ex
 wine --version
-# No Mono or Gecko downloads: there is no network, and installers do not need them.
-WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init
-wineserver -w
+# Wine gives the setup of a new prefix five minutes (a later start two) before it carries on
+# without it, and then fails; under emulation on a loaded host it can take longer. The setup
+# itself goes on, so wait for it to end and start again, which then finds the prefix done.
+# No Mono or Gecko: there is no network, and installers do not need them.
+done=
+for attempt in 1 2 3; do
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init && done=1
+  wineserver -w
+  [ -z "$done" ] || break
+  echo "prefix setup attempt $attempt ran out of time"
+done
+[ -n "$done" ]
+# A prefix older than wine.inf would be updated again at every test boot.
+[ "$(tr -dc 0-9 <"$WINEPREFIX/.update-timestamp")" = "$(stat -c %Y /usr/share/wine/wine.inf)" ]
 # A crashing test program must print its backtrace rather than wait on a dialog.
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 wineserver -w
@@ -199,7 +210,7 @@ du -sh "$WINEPREFIX"
 EOF
 boot_started=$SECONDS
 rc=0
-x86vm_boot "$work" "$prep" "$prep/serial.log" 1800 || rc=$?
+x86vm_boot "$work" "$prep" "$prep/serial.log" 2700 || rc=$?
 cat "$prep/job.log" >>"$log" 2>/dev/null || true
 if [ "$(cat "$prep/job.status" 2>/dev/null)" != 0 ]; then
   x86vm_strip_escapes <"$prep/serial.log" | tail -n 40 >>"$log"

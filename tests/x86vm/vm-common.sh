@@ -1,5 +1,5 @@
-# Shared by guest-image.sh and run-in-guest.sh; sourced, not run.
-# Everything that decides how the guest boots lives here, so it is part of the image key.
+# Shared by guest-image.sh, run-in-guest.sh and selftest.sh; sourced, not run. Host side only:
+# nothing here ends up in the image, so it is not part of the image key.
 
 X86VM_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 X86VM_CACHE=${X86VM_CACHE:-/var/cache/installer-utilities/x86vm}
@@ -21,10 +21,16 @@ x86vm_need_packages() {
   ((${#missing[@]})) || return 0
   [ "$(id -u)" -eq 0 ] || x86vm_die "need root to install: ${missing[*]}"
   x86vm_log "installing host packages: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq </dev/null >&2 || x86vm_die "apt-get update failed"
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >&2 \
-    || x86vm_die "apt-get install ${missing[*]} failed"
+  local out
+  out=$(mktemp)
+  if ! DEBIAN_FRONTEND=noninteractive apt-get update -q </dev/null >"$out" 2>&1 \
+    || ! DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+      "${missing[@]}" </dev/null >>"$out" 2>&1; then
+    tail -n 30 "$out" >&2
+    rm -f "$out"
+    x86vm_die "could not install ${missing[*]}"
+  fi
+  rm -f "$out"
 }
 
 # Serial output is full of Wine's and the kernel's terminal control sequences.
