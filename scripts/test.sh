@@ -47,6 +47,22 @@ echo "== Contract checks of dist/x86"
   --forbid-path "$root" --junit "$results/contract.xml"
 suites+=(contract)
 
+echo "== The x86 builds in an emulated x86 machine"
+if [ "${SKIP_X86_GUEST:-0}" = 1 ]; then
+  echo "skipped (SKIP_X86_GUEST=1)"
+else
+  # The soak tests stay with the x64 twin: thousands of process starts take
+  # hours under full emulation and prove nothing the twin does not.
+  x86_programs=()
+  for program in "${ctest_suites[@]}"; do
+    [ "$program" = soak_tests ] || x86_programs+=("$program")
+  done
+  if ! tests/x86vm/x86-tier.sh "$results" "${x86_programs[@]}"; then
+    junit_case x86_guest comes_back "the guest did not finish its job; see the serial log above"
+  fi
+  suites+=("${x86_programs[@]/#/x86_}")
+fi
+
 echo "== Rebuilding dist/x86 from a copy of the sources in another folder"
 elsewhere=$(mktemp -d /tmp/rebuild-XXXXXX)
 git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$elsewhere"

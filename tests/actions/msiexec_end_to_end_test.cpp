@@ -38,7 +38,9 @@ protected:
 
     ~MsiexecTest() override
     {
-        RunProcess(L"msiexec.exe /x " + Quoted(Package()) + L" /qn", {}, scratch.path());
+        // A failed installation has rolled back; only a finished one needs removing.
+        if (installed)
+            RunProcess(L"msiexec.exe /x " + Quoted(Package()) + L" /qn", {}, scratch.path());
     }
 
     fs::path Package() const { return packageDirectory / L"demo.msi"; }
@@ -56,6 +58,7 @@ protected:
                         {L"STAND_IN_EXIT_CODE", childExitCode}},
                        scratch.path());
         log = FromAnsi(ReadFileBytes(logPath));
+        installed = installed || exitCode == ERROR_SUCCESS;
         return exitCode;
     }
 
@@ -83,6 +86,7 @@ protected:
     ScratchDirectory scratch{L"msiexec"};
     const fs::path packageDirectory;
     std::wstring log;
+    bool installed = false;
 };
 
 }  // namespace

@@ -9,6 +9,8 @@ source "$here/vm-common.sh"
 x86vm_need_packages gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/x86vm-selftest.XXXXXX")
+keep=
+trap '[ -n "$keep" ] || rm -rf "$work"' EXIT
 passed=0
 failed=0
 pass() { passed=$((passed + 1)); echo "ok: $1"; }
@@ -88,7 +90,7 @@ run_case hung 45
 
 echo "$passed passed, $failed failed"
 if ((failed)); then
+  keep=1
   echo "job folders kept in $work" >&2
   exit 1
 fi
-rm -rf "$work"

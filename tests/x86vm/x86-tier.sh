@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# x86-tier.sh RESULTS_DIR PROGRAM...: runs the x86 builds of the named test
+# programs against the shipped dist/x86 files inside the emulated x86 machine,
+# and leaves one GoogleTest XML per program in RESULTS_DIR, x86_<program>.xml.
+# Exits non-zero when the guest does not come back; failed tests show in the XML.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+results=$1
+shift
+programs=("$@")
+
+job=$root/build/x86vm-job
+rm -rf "$job"
+mkdir -p "$job/dist" "$job/bin" "$job/packages" "$job/results"
+cp "$root/dist/x86/Tarbel.exe" "$root/dist/x86/Quorvane.dll" "$job/dist/"
+cp "$root/build/x86/tests/bin/"*.exe "$job/bin/"
+cp "$root/build/x86/tests/packages/"*.msi "$job/packages/"
+
+{
+  echo '#!/bin/bash'
+  echo '# Runs inside the guest, in the shared job folder. The binaries run from a'
+  echo '# local copy: Wine maps program images, and pages mapped from the 9p share'
+  echo '# read back as zeros.'
+  echo 'mkdir -p /tmp/job && cp -r bin dist packages /tmp/job/'
+  echo 'export INSTALLER_UTILITIES_DIST="Z:\\tmp\\job\\dist"'
+  echo 'export INSTALLER_UTILITIES_PACKAGES="Z:\\tmp\\job\\packages"'
+  echo '# Windows without a display: the broadcast tests create top-level windows.'
+  echo "wine reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1"
+  echo 'cd results'
+  for program in "${programs[@]}"; do
+    echo "echo \"running $program\""
+    echo "wine /tmp/job/bin/$program.exe --gtest_output=xml:x86_$program.xml >x86_$program.log 2>&1"
+  done
+  echo 'exit 0'
+} >"$job/job.sh"
+
+started=$SECONDS
+rc=0
+bash "$root/tests/x86vm/run-in-guest.sh" "$job" "${X86VM_TIMEOUT:-1500}" || rc=$?
+echo "x86 tier: guest run took $((SECONDS - started)) s"
+for program in "${programs[@]}"; do
+  [ -f "$job/results/x86_$program.xml" ] && cp "$job/results/x86_$program.xml" "$results/"
+  if grep -q -E '^\[  FAILED  \]' "$job/results/x86_$program.log" 2>/dev/null; then
+    echo "--- x86_$program: failures"
+    grep -a -E -B2 -A6 'Failure$|^\[  FAILED  \]' "$job/results/x86_$program.log" | head -60
+  fi
+done
+exit "$rc"
