@@ -2,16 +2,6 @@
 
 #include "install_messages.h"
 
-TEST(InstallMessages, PropertyFailureLinesReadExactly)
-{
-    EXPECT_EQ(L"ERROR: MsiGetProperty() with name: APPDIR returned: 0 while making initial size call",
-              PropertySizeQueryFailedMessage(L"APPDIR", 0));
-    EXPECT_EQ(L"ERROR: MsiGetProperty() with name: CustomActionData returned: 1627",
-              PropertyReadFailedMessage(L"CustomActionData", 1627));
-    EXPECT_EQ(L"ERROR: MsiSetProperty() with name: AppdirNoTrailingBackslash and value: C:\\App returned: 4294967295",
-              PropertyWriteFailedMessage(L"AppdirNoTrailingBackslash", L"C:\\App", 0xFFFFFFFFu));
-}
-
 TEST(InstallMessages, EscapesEveryFormatterBracketAndNothingElse)
 {
     const struct {

@@ -16,17 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring FromAnsi(const std::string& bytes)
-{
-    if (bytes.empty())
-        return {};
-    const int size = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                           nullptr, 0);
-    std::wstring text(size, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-}
-
 class MsiexecTest : public ::testing::Test {
 protected:
     MsiexecTest() : packageDirectory(scratch.path() / L"package folder")
@@ -57,7 +46,7 @@ protected:
                        {{L"STAND_IN_RECORD", Record().wstring()},
                         {L"STAND_IN_EXIT_CODE", childExitCode}},
                        scratch.path());
-        log = FromAnsi(ReadFileBytes(logPath));
+        log = Decode(ReadFileBytes(logPath), CP_ACP);  // the log is in the ANSI code page
         installed = installed || exitCode == ERROR_SUCCESS;
         return exitCode;
     }

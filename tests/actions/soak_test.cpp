@@ -110,10 +110,12 @@ DWORD WINAPI Work(void* parameter)
     Worker& worker = *static_cast<Worker*>(parameter);
     for (int round = 0; round < 25; ++round) {
         const std::wstring tag = std::to_wstring(worker.index * 100 + round);
-        ::MsiSetPropertyW(worker.session, L"APPDIR", (L"C:\\T" + tag + L"\\").c_str());
-        ::MsiSetPropertyW(worker.session, L"CustomActionData", (worker.standIn + L" " + tag).c_str());
+        const std::wstring directory = L"C:\\T" + tag;
+        const std::wstring commandLine = worker.standIn + L" " + tag;
+        ::MsiSetPropertyW(worker.session, L"APPDIR", (directory + L"\\").c_str());
+        ::MsiSetPropertyW(worker.session, L"CustomActionData", commandLine.c_str());
         if (CallEntryPoint("_RemoveAppdirTrailingBackslash@4", worker.session) != 0 ||
-            PropertyOf(worker.session, L"AppdirNoTrailingBackslash") != L"C:\\T" + tag)
+            PropertyOf(worker.session, L"AppdirNoTrailingBackslash") != directory)
             ++worker.mismatches;
         if (CallEntryPoint("_LaunchProcessSync@4", worker.session) != 0 ||
             PropertyOf(worker.session, L"LaunchProcessReturnValue") != tag)

@@ -90,14 +90,18 @@ std::string ToUtf8(const std::wstring& text)
     return bytes;
 }
 
-std::wstring ReadUtf8File(const fs::path& path)
+std::wstring Decode(const std::string& bytes, unsigned codePage)
 {
-    const std::string bytes = ReadFileBytes(path);
     if (bytes.empty())
         return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+    const int size = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
                                            nullptr, 0);
     std::wstring text(size, L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
     return text;
+}
+
+std::wstring ReadUtf8File(const fs::path& path)
+{
+    return Decode(ReadFileBytes(path), CP_UTF8);
 }

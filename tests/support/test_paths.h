@@ -27,6 +27,8 @@ private:
 
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
+// Text in the given Windows code page (CP_UTF8, CP_ACP...) as wide text.
+std::wstring Decode(const std::string& bytes, unsigned codePage);
 // The text a stand-in child recorded: one command line per start, UTF-8.
 std::wstring ReadUtf8File(const std::filesystem::path& path);
 std::string ToUtf8(const std::wstring& text);
