@@ -8,6 +8,8 @@ root=$PWD
 
 scripts/setup.sh
 
+# Relinked every time, so that a signature is never applied twice.
+rm -f dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll
 for preset in x86 x64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
