@@ -34,7 +34,9 @@ cp "$root/build/x86/tests/packages/"*.msi "$job/packages/"
     for ((i = lane; i < ${#programs[@]}; i += 2)); do
       program=${programs[i]}
       echo "  echo \"running $program\""
-      echo "  wine /tmp/job/bin/$program.exe --gtest_output=xml:x86_$program.xml >x86_$program.log 2>&1"
+      run="wine /tmp/job/bin/$program.exe --gtest_output=xml:x86_$program.xml >x86_$program.log 2>&1"
+      # Once more on failure, as on the host: Wine now and then fails a process start outright.
+      echo "  $run || { echo \"running $program again\"; $run; }"
     done
     echo ') &'
   done
