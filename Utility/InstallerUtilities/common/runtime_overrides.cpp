@@ -20,10 +20,11 @@ void __verbose_terminate_handler()
 
 namespace std {
 
-// The standard containers report their failures through these. Every one
-// that can happen here is a request for more than memory can give (a string
-// beyond its largest size, an array too long to allocate), so each fails the
-// way running out of memory does, which every caller already handles.
+// The standard library reports its failures through these. The ones that can
+// happen here are requests for more than memory can give (a string beyond its
+// largest size, an array too long to allocate); the others (a string made from
+// a null pointer, an empty std::function called) cannot happen in this code.
+// Each fails the way running out of memory does, which every caller handles.
 void __throw_bad_alloc()
 {
     throw std::bad_alloc();
