@@ -8,8 +8,9 @@ root=$PWD
 
 scripts/setup.sh
 
+binaries=(dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll)
 # Relinked every time, so that a signature is never applied twice.
-rm -f dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll
+rm -f "${binaries[@]}"
 for preset in x86 x64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
@@ -19,9 +20,9 @@ done
 # certificate is given, and checksums of it all.
 cp examples/quorvane-actions.wxs dist/
 if [ -n "${SIGN_PFX:-}" ]; then
-  scripts/sign.sh dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll
+  scripts/sign.sh "${binaries[@]}"
 fi
-(cd dist && sha256sum x86/Tarbel.exe x86/Quorvane.dll x64/Tarbel.exe x64/Quorvane.dll quorvane-actions.wxs >SHA256SUMS)
+(cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs >SHA256SUMS)
 
 export WINEPREFIX="$root/build/demo/wineprefix" WINEDEBUG=-all
 wine64=/usr/lib/wine/wine64

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "installer_session.h"
 #include "quorvane_library.h"
 #include "test_paths.h"
@@ -20,8 +21,6 @@ using Lines = std::vector<std::wstring>;
 
 class CustomActionTest : public ::testing::Test {
 protected:
-    static UINT Call(const char* name, MSIHANDLE install) { return CallEntryPoint(name, install); }
-
     InstallerSession session{SessionPackagePath()};
 };
 
@@ -29,11 +28,11 @@ protected:
 
 TEST_F(CustomActionTest, TerminateActionsAnswerTheirFixedCodes)
 {
-    EXPECT_EQ(259u, Call("_TerminateInstallWithSuccess@4", session.handle()));
-    EXPECT_EQ(1603u, Call("_TerminateInstallWithFailure@4", session.handle()));
+    EXPECT_EQ(259u, CallEntryPoint("_TerminateInstallWithSuccess@4", session.handle()));
+    EXPECT_EQ(1603u, CallEntryPoint("_TerminateInstallWithFailure@4", session.handle()));
     // The handle is not theirs to use; even a dead one makes no difference.
-    EXPECT_EQ(259u, Call("_TerminateInstallWithSuccess@4", 0));
-    EXPECT_EQ(1603u, Call("_TerminateInstallWithFailure@4", 0));
+    EXPECT_EQ(259u, CallEntryPoint("_TerminateInstallWithSuccess@4", 0));
+    EXPECT_EQ(1603u, CallEntryPoint("_TerminateInstallWithFailure@4", 0));
     EXPECT_EQ(Lines{}, session.LogLines());
 }
 
@@ -55,7 +54,7 @@ TEST_F(CustomActionTest, AppdirLosesOneTrailingBackslash)
         InstallerSession fresh(SessionPackagePath());
         fresh.SetProperty(L"AppdirNoTrailingBackslash", L"stale");
         fresh.SetProperty(L"APPDIR", c.appdir);
-        EXPECT_EQ(0u, Call("_RemoveAppdirTrailingBackslash@4", fresh.handle()));
+        EXPECT_EQ(0u, CallEntryPoint("_RemoveAppdirTrailingBackslash@4", fresh.handle()));
         EXPECT_EQ(c.result, fresh.Property(L"AppdirNoTrailingBackslash"));
         EXPECT_EQ(c.appdir, fresh.Property(L"APPDIR"));
         EXPECT_EQ(Lines{}, fresh.LogLines());
@@ -65,8 +64,8 @@ TEST_F(CustomActionTest, AppdirLosesOneTrailingBackslash)
 TEST_F(CustomActionTest, EmptyInputFailsWithoutALogLine)
 {
     session.SetProperty(L"AppdirNoTrailingBackslash", L"stale");
-    EXPECT_EQ(1603u, Call("_RemoveAppdirTrailingBackslash@4", session.handle()));
-    EXPECT_EQ(1603u, Call("_LaunchProcessSync@4", session.handle()));
+    EXPECT_EQ(1603u, CallEntryPoint("_RemoveAppdirTrailingBackslash@4", session.handle()));
+    EXPECT_EQ(1603u, CallEntryPoint("_LaunchProcessSync@4", session.handle()));
     EXPECT_EQ(L"stale", session.Property(L"AppdirNoTrailingBackslash"));
     EXPECT_EQ(L"", session.Property(L"LaunchProcessReturnValue"));
     EXPECT_EQ(Lines{}, session.LogLines());
@@ -94,9 +93,9 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
     std::wstring expectedRecord;
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
-        const std::wstring commandLine = L"\"" + program.wstring() + L"\"" + c.arguments;
+        const std::wstring commandLine = Quoted(program) + c.arguments;
         fresh.SetProperty(L"CustomActionData", commandLine);
-        EXPECT_EQ(0u, Call("_LaunchProcessSync@4", fresh.handle())) << ToUtf8(commandLine);
+        EXPECT_EQ(0u, CallEntryPoint("_LaunchProcessSync@4", fresh.handle())) << ToUtf8(commandLine);
         EXPECT_EQ(c.published, fresh.Property(L"LaunchProcessReturnValue"));
         EXPECT_EQ(Lines{}, fresh.LogLines());
         expectedRecord += commandLine + L"\n";
@@ -116,7 +115,7 @@ TEST_F(CustomActionTest, CommandThatCannotStartIsLoggedVerbatim)
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
         fresh.SetProperty(L"CustomActionData", c.commandLine);
-        EXPECT_EQ(1603u, Call("_LaunchProcessSync@4", fresh.handle()));
+        EXPECT_EQ(1603u, CallEntryPoint("_LaunchProcessSync@4", fresh.handle()));
         ASSERT_EQ(1u, fresh.LogLines().size());
         const std::wstring expectedStart =
             std::wstring(L"ERROR: CreateProcess() with command line: ") + c.commandLine + L" returned: ";
@@ -133,7 +132,7 @@ TEST_F(CustomActionTest, CommandThatCannotStartIsLoggedVerbatim)
 TEST_F(CustomActionTest, MissingProgramLogsTheSystemsErrorCode)
 {
     session.SetProperty(L"CustomActionData", L"no-such-program.exe /quiet");
-    EXPECT_EQ(1603u, Call("_LaunchProcessSync@4", session.handle()));
+    EXPECT_EQ(1603u, CallEntryPoint("_LaunchProcessSync@4", session.handle()));
     EXPECT_EQ(Lines{L"ERROR: CreateProcess() with command line: no-such-program.exe /quiet returned: 2"},
               session.LogLines());
 }
@@ -174,7 +173,7 @@ TEST_F(CustomActionTest, BroadcastTellsTopLevelWindowsTheEnvironmentChanged)
     const HWND window = CreateTopLevelWindow();
     ASSERT_NE(nullptr, window);
     seenChanges.clear();
-    EXPECT_EQ(0u, Call("_RefreshEnvironmentVariables@4", session.handle()));
+    EXPECT_EQ(0u, CallEntryPoint("_RefreshEnvironmentVariables@4", session.handle()));
     ::DestroyWindow(window);
     ASSERT_EQ(1u, seenChanges.size());
     EXPECT_EQ(0u, seenChanges[0].wParam);
@@ -211,7 +210,7 @@ TEST_F(CustomActionTest, HungWindowDoesNotHoldTheBroadcastPastItsTimeOut)
     seenChanges.clear();
 
     const auto start = std::chrono::steady_clock::now();
-    const UINT result = Call("_RefreshEnvironmentVariables@4", session.handle());
+    const UINT result = CallEntryPoint("_RefreshEnvironmentVariables@4", session.handle());
     const auto elapsed = std::chrono::steady_clock::now() - start;
     ::SetEvent(events.release);
     ::WaitForSingleObject(hung, INFINITE);

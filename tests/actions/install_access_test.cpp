@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "allocation_failure.h"
+#include "child_process.h"
 #include "entry_points.h"
 #include "fake_msi_platform.h"
 #include "fake_process_platform.h"
@@ -92,7 +93,7 @@ TEST_F(InstallAccessTest, ValueEndsAtAnEmbeddedNul)
 TEST_F(InstallAccessTest, RefusedPropertyWritesFailTheActionWithTheValueLogged)
 {
     session.SetProperty(L"APPDIR", L"C:\\App [x]\\");
-    session.SetProperty(L"CustomActionData", L"\"" + StandInChildPath().wstring() + L"\" 7");
+    session.SetProperty(L"CustomActionData", Quoted(StandInChildPath()) + L" 7");
     fake_msi::Arm({std::nullopt, std::nullopt, std::nullopt, 1627u});
     EXPECT_EQ(1603u, RemoveAppdirTrailingBackslash(session.handle()));
     EXPECT_EQ(1603u, LaunchProcessSync(session.handle()));
@@ -106,7 +107,7 @@ TEST_F(InstallAccessTest, RefusedPropertyWritesFailTheActionWithTheValueLogged)
 
 TEST_F(InstallAccessTest, ReadFailuresFailTheActionsBeforeTheyDoAnything)
 {
-    session.SetProperty(L"CustomActionData", L"\"" + StandInChildPath().wstring() + L"\" 0");
+    session.SetProperty(L"CustomActionData", Quoted(StandInChildPath()) + L" 0");
     session.SetProperty(L"APPDIR", L"C:\\App\\");
     fake_msi::Arm({5u});
     EXPECT_EQ(1603u, LaunchProcessSync(session.handle()));
@@ -123,7 +124,6 @@ TEST_F(InstallAccessTest, ReadFailuresFailTheActionsBeforeTheyDoAnything)
 
 TEST_F(InstallAccessTest, ChildThatCannotBeWaitedForOrReadFailsTheLaunch)
 {
-    session.SetProperty(L"CustomActionData", L"\"" + StandInChildPath().wstring() + L"\" 0");
     const struct {
         fake_process::Faults faults;
         const wchar_t* logged;
@@ -133,7 +133,7 @@ TEST_F(InstallAccessTest, ChildThatCannotBeWaitedForOrReadFailsTheLaunch)
     };
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
-        fresh.SetProperty(L"CustomActionData", L"\"" + StandInChildPath().wstring() + L"\" 0");
+        fresh.SetProperty(L"CustomActionData", Quoted(StandInChildPath()) + L" 0");
         fake_process::Arm(c.faults);
         EXPECT_EQ(1603u, LaunchProcessSync(fresh.handle()));
         fake_process::Reset();
@@ -178,7 +178,7 @@ TEST_F(InstallAccessTest, RunningOutOfMemoryAnywhereFailsTheActionAndTheNextCall
     };
     for (const auto& c : cases) {
         const std::wstring value =
-            c.value ? c.value : L"\"" + StandInChildPath().wstring() + L"\" 0";
+            c.value ? c.value : Quoted(StandInChildPath()) + L" 0";
         session.SetProperty(c.input, value);
         FailAllocationsAfter(INT_MAX);
         const UINT unhindered = c.entryPoint(session.handle());

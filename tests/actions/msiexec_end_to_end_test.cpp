@@ -69,7 +69,7 @@ protected:
     }
     std::wstring LaunchedCommand() const
     {
-        return L"\"" + (packageDirectory / L"vcredist_x86.exe").wstring() + L"\" /quiet /norestart";
+        return Quoted(packageDirectory / L"vcredist_x86.exe") + L" /quiet /norestart";
     }
 
     ScratchDirectory scratch{L"msiexec"};

@@ -94,16 +94,7 @@ struct Worker {
     MSIHANDLE session = 0;
     int index = 0;
     int mismatches = 0;
-    std::wstring standIn;
 };
-
-std::wstring PropertyOf(MSIHANDLE session, const wchar_t* name)
-{
-    wchar_t value[256] = {};
-    DWORD length = 256;
-    ::MsiGetPropertyW(session, name, value, &length);
-    return value;
-}
 
 DWORD WINAPI Work(void* parameter)
 {
@@ -111,14 +102,14 @@ DWORD WINAPI Work(void* parameter)
     for (int round = 0; round < 25; ++round) {
         const std::wstring tag = std::to_wstring(worker.index * 100 + round);
         const std::wstring directory = L"C:\\T" + tag;
-        const std::wstring commandLine = worker.standIn + L" " + tag;
+        const std::wstring commandLine = Quoted(StandInChildPath()) + L" " + tag;
         ::MsiSetPropertyW(worker.session, L"APPDIR", (directory + L"\\").c_str());
         ::MsiSetPropertyW(worker.session, L"CustomActionData", commandLine.c_str());
         if (CallEntryPoint("_RemoveAppdirTrailingBackslash@4", worker.session) != 0 ||
-            PropertyOf(worker.session, L"AppdirNoTrailingBackslash") != directory)
+            ReadProperty(worker.session, L"AppdirNoTrailingBackslash") != directory)
             ++worker.mismatches;
         if (CallEntryPoint("_LaunchProcessSync@4", worker.session) != 0 ||
-            PropertyOf(worker.session, L"LaunchProcessReturnValue") != tag)
+            ReadProperty(worker.session, L"LaunchProcessReturnValue") != tag)
             ++worker.mismatches;
     }
     return 0;
@@ -134,7 +125,6 @@ TEST(Soak, EightThreadsOnEightSessionsGetTheirOwnResults)
         sessions.push_back(std::make_unique<InstallerSession>(SessionPackagePath()));
         workers[i].session = sessions.back()->handle();
         workers[i].index = i;
-        workers[i].standIn = Quoted(StandInChildPath());
     }
     std::vector<HANDLE> threads;
     for (Worker& worker : workers)

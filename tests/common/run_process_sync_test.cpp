@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "fake_process_platform.h"
 #include "run_process_sync.h"
 #include "test_paths.h"
@@ -26,8 +27,6 @@ protected:
             exitCode);
     }
 
-    std::wstring StandIn() const { return L"\"" + StandInChildPath().wstring() + L"\""; }
-
     std::vector<std::wstring> reports;
 };
 
@@ -39,7 +38,7 @@ TEST_F(RunProcessSyncTest, HandsBackTheChildsExitCodeWhateverItIs)
     for (const std::uint32_t code : codes) {
         fake_process::Reset();
         std::uint32_t exitCode = 12345;
-        ASSERT_TRUE(Run(StandIn() + L" " + std::to_wstring(code), L"Error", exitCode)) << code;
+        ASSERT_TRUE(Run(Quoted(StandInChildPath()) + L" " + std::to_wstring(code), L"Error", exitCode)) << code;
         EXPECT_EQ(code, exitCode);
         EXPECT_TRUE(reports.empty());
         EXPECT_EQ((std::vector<std::wstring>{L"start", L"close process", L"close thread"}),
@@ -56,8 +55,8 @@ TEST_F(RunProcessSyncTest, PassesTheCommandLineUnchanged)
     ::SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
 
     const std::wstring commandLines[] = {
-        L"\"" + program.wstring() + L"\" 7  a\"b  [x] {y} %TEMP% \\\\",
-        L"\"" + program.wstring() + L"\"",
+        Quoted(program) + L" 7  a\"b  [x] {y} %TEMP% \\\\",
+        Quoted(program),
     };
     std::wstring expected;
     for (const std::wstring& commandLine : commandLines) {
@@ -102,7 +101,7 @@ TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesCl
         reports.clear();
         fake_process::Arm(c.faults);
         std::uint32_t exitCode = 0;
-        EXPECT_FALSE(Run(StandIn() + L" 0", c.prefix, exitCode));
+        EXPECT_FALSE(Run(Quoted(StandInChildPath()) + L" 0", c.prefix, exitCode));
         EXPECT_EQ(std::vector<std::wstring>{c.message}, reports);
         EXPECT_EQ((std::vector<std::wstring>{L"start", L"report", L"close process", L"close thread"}),
                   fake_process::Events());

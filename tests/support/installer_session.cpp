@@ -41,14 +41,7 @@ InstallerSession::~InstallerSession()
 
 std::wstring InstallerSession::Property(const std::wstring& name) const
 {
-    DWORD length = 0;
-    wchar_t empty[] = L"";
-    ::MsiGetPropertyW(handle_, name.c_str(), empty, &length);
-    std::wstring value(length + 1, L'\0');
-    length += 1;
-    ::MsiGetPropertyW(handle_, name.c_str(), value.data(), &length);
-    value.resize(length);
-    return value;
+    return ReadProperty(handle_, name);
 }
 
 void InstallerSession::SetProperty(const std::wstring& name, const std::wstring& value) const
@@ -59,6 +52,18 @@ void InstallerSession::SetProperty(const std::wstring& name, const std::wstring&
 const std::vector<std::wstring>& InstallerSession::LogLines() const
 {
     return capturedLines;
+}
+
+std::wstring ReadProperty(MSIHANDLE install, const std::wstring& name)
+{
+    DWORD length = 0;
+    wchar_t empty[] = L"";
+    ::MsiGetPropertyW(install, name.c_str(), empty, &length);
+    std::wstring value(length + 1, L'\0');
+    length += 1;
+    ::MsiGetPropertyW(install, name.c_str(), value.data(), &length);
+    value.resize(length);
+    return value;
 }
 
 std::filesystem::path SessionPackagePath()

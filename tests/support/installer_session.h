@@ -28,3 +28,6 @@ private:
 };
 
 std::filesystem::path SessionPackagePath();
+
+// A property's value as the installer holds it; empty when undefined.
+std::wstring ReadProperty(MSIHANDLE install, const std::wstring& name);
