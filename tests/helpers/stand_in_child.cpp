@@ -4,11 +4,26 @@
 //   STAND_IN_RECORD     file to which each start appends its command line (UTF-8)
 //   STAND_IN_HOLD       while this file exists, keep running (a minute at most)
 //   STAND_IN_EXIT_CODE  exit code, decimal or 0x-hex
-// A first argument that is a number overrides STAND_IN_EXIT_CODE.
+//   STAND_IN_SLEEP_MS   run this long before ending
+//   STAND_IN_LEAVE_RUNNING  start a copy of this program that holds (as
+//                       STAND_IN_HOLD) while the file named here exists, and
+//                       end without waiting for it
+// A first argument that is a number overrides STAND_IN_EXIT_CODE. Others end
+// the program the way the shipped programs end when something goes wrong, or
+// tell what their stack guard is:
+//   smash-stack   overruns a buffer on the stack
+//   terminate     calls std::terminate
+//   abort         calls abort
+//   stack-guard   exits with (the low 32 bits of) the stack guard's value
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <cwchar>
+#include <exception>
 #include <string>
+
+#include "stack_guard.h"
 
 namespace {
 
@@ -45,15 +60,66 @@ void Record(const std::wstring& path)
     ::CloseHandle(file);
 }
 
+void LeaveACopyRunning(const std::wstring& holdFile)
+{
+    // The copy inherits this environment, and whatever this program was
+    // given to inherit: nothing of its starter's must be among it.
+    ::SetEnvironmentVariableW(L"STAND_IN_LEAVE_RUNNING", nullptr);
+    ::SetEnvironmentVariableW(L"STAND_IN_HOLD", holdFile.c_str());
+    wchar_t program[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(program) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                         &startup, &info)) {
+        ::CloseHandle(info.hThread);
+        ::CloseHandle(info.hProcess);
+    }
+}
+
+volatile std::size_t overrunLength = 64;
+
+__attribute__((noinline)) void OverrunStackBuffer()
+{
+    char buffer[16];
+    std::memset(buffer, 0x5A, overrunLength);
+    asm volatile("" : : "r"(buffer) : "memory");
+}
+
+void EndAsAsked(const std::wstring& how)
+{
+    if (how == L"smash-stack")
+        OverrunStackBuffer();
+    else if (how == L"terminate")
+        std::terminate();
+    else if (how == L"abort")
+        std::abort();
+    else if (how == L"stack-guard")
+        ::ExitProcess(static_cast<DWORD>(__stack_chk_guard));
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t* argv[])
 {
+    if (argc > 1)
+        EndAsAsked(argv[1]);
+
     const std::wstring record = Variable(L"STAND_IN_RECORD");
     if (!record.empty())
         Record(record);
 
     const std::wstring hold = Variable(L"STAND_IN_HOLD");
+    const std::wstring leaveRunning = Variable(L"STAND_IN_LEAVE_RUNNING");
+    if (!leaveRunning.empty())
+        LeaveACopyRunning(leaveRunning);
+
+    DWORD sleep = 0;
+    if (ParseCode(Variable(L"STAND_IN_SLEEP_MS"), sleep))
+        ::Sleep(sleep);
+
     for (int waited = 0; !hold.empty() && waited < 60000 &&
                          ::GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES;
          waited += 20)

@@ -1,10 +1,21 @@
-// Replacements for two corners of the statically linked C++ runtime. Each of
-// the runtime's own versions drags in far more than these binaries use: the
-// demangler, and the whole narrow-string and exception-class machinery behind
-// the standard library's error reports. Together they are most of the size of
-// a binary that is otherwise a few kilobytes of code.
+// Replacements for corners of the statically linked runtimes. The C++
+// runtime's own versions of the last two drag in far more than these binaries
+// use: the demangler, and the whole narrow-string and exception-class
+// machinery behind the standard library's error reports. Together they are
+// most of the size of a binary that is otherwise a few kilobytes of code.
 #include <cstdlib>
 #include <new>
+
+#include "abnormal_end.h"
+
+// The C runtime's abort can put up a message box in a program without a
+// console, and in a silent installation, or as SYSTEM, nobody is there to
+// close it. Every abnormal end of the runtimes linked in (terminate, a pure
+// virtual call, a broken unwind) comes here instead.
+extern "C" void abort()
+{
+    EndProcessAbnormally();
+}
 
 namespace __gnu_cxx {
 
@@ -13,7 +24,7 @@ namespace __gnu_cxx {
 // change, ending at once is all that is needed.
 void __verbose_terminate_handler()
 {
-    std::abort();
+    EndProcessAbnormally();
 }
 
 }  // namespace __gnu_cxx
