@@ -88,6 +88,8 @@ TEST(LogLine, LocalTimeFollowsTheTimeZoneVariable)
         {L"XXX-5", 1483607223, L"Thu Jan 05 14:07:03 2017"},
         {L"YYY10", 1483607223, L"Wed Jan 04 23:07:03 2017"},
         {L"UTC0", 32503680000, L"Wed Jan 01 00:00:00 3000"},
+        {L"UTC0", 32535244799, L"Thu Jan 01 07:59:59 3001"},  // the last second shown
+        {L"UTC0", 2147483648, L"Tue Jan 19 03:14:08 2038"},   // past a 32-bit clock
     };
     for (const auto& c : cases) {
         const FixedZone zone(c.zone);

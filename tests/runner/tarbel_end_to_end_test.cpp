@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <regex>
 #include <string>
@@ -16,7 +17,19 @@ namespace {
 
 const char kTimestampPattern[] =
     "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-    "(0[1-9]|[12][0-9]|3[01]) ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9] [0-9]{4}";
+    "(0[1-9]|[12][0-9]|3[01]) ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9] ([0-9]{4})";
+
+bool IsRunning(const wchar_t* program)
+{
+    const KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry))
+        if (_wcsicmp(entry.szExeFile, program) == 0)
+            return true;
+    return false;
+}
 
 std::string EscapeForRegex(const std::string& text)
 {
@@ -58,12 +71,20 @@ protected:
         return RunProcess(commandLine, environment, elsewhere);
     }
 
+    // One line, stamped with this year: the emulated x86 machine runs these
+    // tests with its clock past 2038, where a 32-bit clock read fails.
     void ExpectLogHoldsOnly(const std::string& message) const
     {
         const std::string bytes = ReadFileBytes(Log());
-        EXPECT_TRUE(std::regex_match(bytes, std::regex(std::string(kTimestampPattern) + ": " +
-                                                       EscapeForRegex(message) + "\r\n")))
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(bytes, match,
+                                     std::regex(std::string(kTimestampPattern) + ": " +
+                                                EscapeForRegex(message) + "\r\n")))
             << "log holds: " << bytes;
+        SYSTEMTIME now = {};
+        ::GetLocalTime(&now);
+        const int year = match.empty() ? 0 : std::stoi(match[5]);
+        EXPECT_TRUE(year == now.wYear || year == now.wYear - 1) << "log holds: " << bytes;
     }
 
     ScratchDirectory scratch{L"tarbel"};
@@ -82,6 +103,7 @@ TEST_F(TarbelTest, MapsTheRedistributablesExitCodeAndLogsIt)
         const wchar_t* childExitCode;
         const char* logged;
         DWORD expected;
+        const wchar_t* runsFor = L"";  // milliseconds
     } cases[] = {
         {L"0", "0", 0},
         {L"5100", "5100", 0},
@@ -90,10 +112,13 @@ TEST_F(TarbelTest, MapsTheRedistributablesExitCodeAndLogsIt)
         {L"1638", "1638", 3},
         {L"1", "1", 3},
         {L"0xC0000005", "3221225477", 3},
+        {L"3010", "3010", 3010, L"8000"},  // the wait has no time limit
     };
     for (const auto& c : cases) {
         fs::remove(Record());
-        EXPECT_EQ(c.expected, RunTarbel(L"x", Environment(c.childExitCode))) << c.logged;
+        EnvironmentOverrides environment = Environment(c.childExitCode);
+        environment[L"STAND_IN_SLEEP_MS"] = c.runsFor;
+        EXPECT_EQ(c.expected, RunTarbel(L"x", environment)) << c.logged;
         ExpectLogHoldsOnly(kResultLine + c.logged);
         EXPECT_EQ(L"vcredist_x86.exe /quiet /norestart\n", Starts());
     }
@@ -157,6 +182,67 @@ TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
         EXPECT_EQ(5u, RunTarbel(L"x", environment)) << ToUtf8(c.what);
         EXPECT_FALSE(fs::exists(Record())) << ToUtf8(c.what);
     }
+}
+
+TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
+{
+    // A user who can write to the temporary folder (SYSTEM's is shared) must
+    // not be able to turn the log into a write onto another file. Symbolic
+    // links and junctions are refused the same way, but Wine cannot make them.
+    const fs::path victim = scratch.path() / L"victim.txt";
+    const std::string victimBytes = "somebody else's file\r\n";
+    const struct {
+        const char* what;
+        void (*plant)(const fs::path& log, const fs::path& victim);
+        DWORD expected;
+    } cases[] = {
+        {"hard link to another file",
+         [](const fs::path& log, const fs::path& victim) {
+             ASSERT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
+         },
+         5},
+        {"directory", [](const fs::path& log, const fs::path&) { fs::create_directory(log); }, 5},
+        {"earlier log longer than the new one",
+         [](const fs::path& log, const fs::path&) { WriteFileBytes(log, std::string(4096, 'x')); },
+         0},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(victim, victimBytes);
+        fs::remove(Record());
+        c.plant(Log(), victim);
+        EXPECT_EQ(c.expected, RunTarbel(L"x", Environment())) << c.what;
+        EXPECT_EQ(victimBytes, ReadFileBytes(victim)) << c.what;
+        if (c.expected == 5)
+            EXPECT_FALSE(fs::exists(Record())) << c.what;
+        else
+            ExpectLogHoldsOnly(kResultLine + "0");
+        fs::remove_all(Log());
+    }
+}
+
+TEST_F(TarbelTest, ProcessLeftRunningByTheRedistributableHoldsNothingOfTarbels)
+{
+    const fs::path hold = scratch.path() / L"hold";
+    WriteFileBytes(hold, "");
+    EnvironmentOverrides environment = Environment();
+    environment[L"STAND_IN_LEAVE_RUNNING"] = hold.wstring();
+    EXPECT_EQ(0u, RunTarbel(L"x", environment));
+
+    // Tarbel has ended while the redistributable's copy of itself still runs.
+    const std::wstring copy = Quoted(app / L"vcredist_x86.exe") + L"\n";
+    const std::wstring bothStarted = L"vcredist_x86.exe /quiet /norestart\n" + copy;
+    for (int waited = 0; Starts() != bothStarted && waited < 30000; waited += 50)
+        ::Sleep(50);
+    EXPECT_EQ(bothStarted, Starts());
+    EXPECT_TRUE(IsRunning(L"vcredist_x86.exe"));
+    // Nothing of Tarbel's was inherited: the log can be had exclusively at once.
+    const HANDLE log = ::CreateFileW(Log().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, log) << ::GetLastError();
+    if (log != INVALID_HANDLE_VALUE)
+        ::CloseHandle(log);
+    ExpectLogHoldsOnly(kResultLine + "0");
+    fs::remove(hold);
 }
 
 TEST_F(TarbelTest, TemporaryDirectoryWithNonAsciiCharacters)

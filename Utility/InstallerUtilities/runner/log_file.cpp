@@ -1,20 +1,68 @@
 #include "log_file.h"
 
-#include <share.h>
+#include <fcntl.h>
+#include <io.h>
+#include <time.h>
 
-#include <ctime>
+#include <cstdint>
 
 #include "log_line.h"
 
+namespace {
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
+};
+using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+
+}  // namespace
+
 LogFile OpenLogFile(const std::wstring& path)
 {
-    return LogFile(_wfsopen(path.c_str(), L"w", _SH_DENYRW));
+    // The log often lives in a folder that other users can write to (the
+    // Windows temp folder, for SYSTEM). So the file is opened without
+    // truncating it and without following a link, and only once it is known
+    // to be a plain file of its own is it emptied and written: a planted link
+    // must not turn the log into a write onto another file.
+    const HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                        nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return LogFile();
+    OwnedHandle file(opened);
+
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!::GetFileInformationByHandle(file.get(), &information) ||
+        !IsPlainFileOfItsOwn(::GetFileType(file.get()), information.dwFileAttributes,
+                             information.nNumberOfLinks))
+        return LogFile();
+    if (!::SetEndOfFile(file.get()))  // replaces an earlier run's log
+        return LogFile();
+
+    // Text mode: each line feed becomes CR LF.
+    const int descriptor =
+        ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), _O_WRONLY | _O_TEXT);
+    if (descriptor == -1)
+        return LogFile();
+    file.release();  // the descriptor owns the handle now
+    LogFile log(::_wfdopen(descriptor, L"wt"));
+    if (!log)
+        ::_close(descriptor);
+    return log;
+}
+
+bool IsPlainFileOfItsOwn(DWORD fileType, DWORD attributes, DWORD linkCount)
+{
+    constexpr DWORD kNotAPlainFile =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
+    return fileType == FILE_TYPE_DISK && (attributes & kNotAPlainFile) == 0 && linkCount == 1;
 }
 
 void WriteLogLine(std::FILE* file, std::wstring_view message)
 {
-    // Text mode turns each line feed into CR LF, and the default "C" locale writes
-    // each character below U+0100 as the byte of the same value.
-    const std::wstring line = FormatLogLine(LocalTimeOf(std::time(nullptr)), message);
+    // The default "C" locale writes each character below U+0100 as the byte of
+    // the same value. The clock is read as 64-bit seconds on every
+    // architecture: a 32-bit read ends in January 2038.
+    const std::wstring line = FormatLogLine(LocalTimeOf(::_time64(nullptr)), message);
     std::fputws(line.c_str(), file);
 }
