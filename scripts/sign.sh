@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Authenticode-signs the given files in place with the certificate in SIGN_PFX
-# (PKCS#12; its password in SIGN_PASSWORD), time-stamped when
-# SIGN_TIMESTAMP_URL is set. SHA-256 digests, as Windows expects today.
+# (PKCS#12), time-stamped when SIGN_TIMESTAMP_URL is set. SHA-256 digests, as
+# Windows expects today. The certificate's password comes from the file named
+# by SIGN_PASSWORD_FILE or from SIGN_PASSWORD, and reaches osslsigncode through
+# that file or a pipe: on a command line any user of the machine could read it
+# in the process list.
 set -euo pipefail
 : "${SIGN_PFX:?SIGN_PFX must name a .pfx file}"
 
@@ -9,8 +12,13 @@ timestamp=()
 [ -n "${SIGN_TIMESTAMP_URL:-}" ] && timestamp=(-ts "$SIGN_TIMESTAMP_URL")
 
 for file in "$@"; do
-  osslsigncode sign -pkcs12 "$SIGN_PFX" -pass "${SIGN_PASSWORD:-}" -h sha256 \
-    -n "Installer utilities" "${timestamp[@]}" -in "$file" -out "$file.signed" >/dev/null
+  sign=(osslsigncode sign -pkcs12 "$SIGN_PFX" -readpass "${SIGN_PASSWORD_FILE:--}" -h sha256
+        -n "Installer utilities" "${timestamp[@]}" -in "$file" -out "$file.signed")
+  if [ -n "${SIGN_PASSWORD_FILE:-}" ]; then
+    "${sign[@]}" >/dev/null
+  else
+    printf '%s' "${SIGN_PASSWORD:-}" | "${sign[@]}" >/dev/null
+  fi
   mv "$file.signed" "$file"
   echo "signed $file"
 done

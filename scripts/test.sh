@@ -42,10 +42,12 @@ mapfile -t ctest_suites < <(ctest --preset x64 -N | sed -n 's/^ *Test *#[0-9]*: 
 suites+=("${ctest_suites[@]}")
 cp build/x64/test-results/*.xml "$results/" 2>/dev/null
 
-echo "== Contract checks of dist/x86"
+echo "== Contract checks of dist/x86, and of the hardening of dist/x64"
 /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --objdump i686-w64-mingw32-objdump \
   --forbid-path "$root" --junit "$results/contract.xml"
-suites+=(contract)
+/usr/bin/python3 tests/contract/check_binaries.py --dist dist/x64 --arch x64 \
+  --objdump x86_64-w64-mingw32-objdump --junit "$results/contract_x64.xml"
+suites+=(contract contract_x64)
 
 echo "== The x86 builds in an emulated x86 machine"
 if [ "${SKIP_X86_GUEST:-0}" = 1 ]; then
@@ -92,7 +94,20 @@ mkdir "$signing/dist"
 cp dist/x86/Quorvane.dll "$signing/dist/Quorvane-x86.dll"
 cp dist/x86/Tarbel.exe "$signing/dist/Tarbel-x86.exe"
 cp dist/x64/Quorvane.dll dist/x64/Tarbel.exe "$signing/dist/"
-SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD=throwaway scripts/sign.sh "$signing"/dist/*
+# The password both ways, through a stand-in osslsigncode that notes its arguments.
+mkdir "$signing/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\nexec %s "$@"\n' "$signing/arguments.txt" "$(command -v osslsigncode)" \
+  >"$signing/bin/osslsigncode"
+chmod +x "$signing/bin/osslsigncode"
+printf 'throwaway' >"$signing/password"
+PATH="$signing/bin:$PATH" SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD=throwaway scripts/sign.sh "$signing"/dist/*-x86.*
+PATH="$signing/bin:$PATH" SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD_FILE="$signing/password" \
+  scripts/sign.sh "$signing"/dist/Quorvane.dll "$signing"/dist/Tarbel.exe
+if [ "$(grep -c . "$signing/arguments.txt")" = 4 ] && ! grep -q throwaway "$signing/arguments.txt"; then
+  junit_case signing_password_off_command_line kept_off
+else
+  junit_case signing_password_off_command_line kept_off "the password was on osslsigncode's command line"
+fi
 for file in "$signing"/dist/*; do
   name=$(basename "$file")
   if osslsigncode verify -CAfile "$signing/cert.pem" -in "$file" >"$signing/verify.txt" 2>&1; then

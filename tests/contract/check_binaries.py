@@ -1,10 +1,11 @@
 #!/usr/bin/python3
-"""Contract checks of the shipped 32-bit binaries.
+"""Contract checks of the shipped 32-bit binaries, and of the mitigations of their 64-bit twins.
 
 Run with Debian's interpreter (python3-pefile):
-  /usr/bin/python3 tests/contract/check_binaries.py --dist DIR \
+  /usr/bin/python3 tests/contract/check_binaries.py --dist DIR [--arch x86|x64] \
       --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]...
 """
+import collections
 import argparse
 import os
 import re
@@ -264,6 +265,98 @@ def check_timestamps(b, _):
     return ["%s TimeDateStamp 0x%x, want 0" % (k, v) for k, v in stamps.items() if v]
 
 
+DLL_CHARACTERISTICS = {"HIGH_ENTROPY_VA": 0x20, "DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "NO_SEH": 0x400}
+
+
+def check_mitigations(b, want):
+    flags = b.pe.OPTIONAL_HEADER.DllCharacteristics
+    problems = ["%s not declared" % name for name in want if not flags & DLL_CHARACTERISTICS[name]]
+    relocations = b.pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    if "DYNAMIC_BASE" in want and (b.pe.FILE_HEADER.Characteristics & 0x1 or not relocations.Size):
+        problems.append("no relocations: the loader cannot move the image")
+    return problems
+
+
+def check_sections(b, _):
+    writable, executable, shared = 0x80000000, 0x20000000, 0x10000000
+    problems = []
+    for section in b.pe.sections:
+        name, flags = section.Name.rstrip(b"\0").decode("ascii", "replace"), section.Characteristics
+        if flags & writable and flags & executable:
+            problems.append("section %s is writable and executable" % name)
+        if flags & writable and flags & shared:
+            problems.append("section %s is shared and writable" % name)
+    return problems
+
+
+def imported_functions(b):
+    return {(e.dll.decode("ascii", "replace").lower(), i.name.decode("ascii", "replace"))
+            for e in getattr(b.pe, "DIRECTORY_ENTRY_IMPORT", []) for i in e.imports if i.name}
+
+
+# The C runtime's functions whose time is 32 bits wide on x86: they fail from 2038-01-19.
+THIRTY_TWO_BIT_TIME = {
+    "time", "_time32", "localtime", "_localtime32", "gmtime", "_gmtime32", "mktime", "_mktime32",
+    "_mkgmtime", "_mkgmtime32", "ctime", "_ctime32", "_wctime", "_wctime32", "difftime", "_difftime32",
+    "_ftime", "_ftime32", "_utime", "_utime32", "_wutime", "_wutime32", "_futime", "_futime32",
+    "_stat", "_stat32", "_wstat", "_wstat32", "_fstat", "_fstat32", "_findfirst", "_findfirst32",
+    "_findnext", "_findnext32", "_wfindfirst", "_wfindfirst32", "_wfindnext", "_wfindnext32"}
+
+
+def check_forbidden_imports(b, forbidden):
+    names, why = forbidden
+    return ["imports %s from %s (%s)" % (name, dll, why)
+            for dll, name in sorted(imported_functions(b)) if dll == "msvcrt.dll" and name in names]
+
+
+def check_stack_protector(b, minimum):
+    """GCC's i386 epilogue check, 'sub GUARD,%reg; jne <fail>', against one writable data word."""
+    insns = b.disassembly().insns
+    guards = collections.Counter(
+        int(m.group(1), 16) for (_, mnem, ops), (_, following, _) in zip(insns, insns[1:])
+        if mnem == "sub" and following == "jne"
+        for m in [re.match(r"0x([0-9a-f]+),%e[a-z]{2}$", ops)] if m)
+    if not guards:
+        return ["no stack-protector checks found"]
+    guard, checks = guards.most_common(1)[0]
+    section = b.pe.get_section_by_rva(guard - b.pe.OPTIONAL_HEADER.ImageBase)
+    problems = [] if checks >= minimum else ["%d functions check the guard, want at least %d" % (checks, minimum)]
+    if section is None or not section.Characteristics & 0x80000000 or section.Characteristics & 0x20000000:
+        problems.append("guard at 0x%x is not in a writable data section" % guard)
+    return problems
+
+
+def check_entry_seeds_guard(b, wanted):
+    """The entry point calls, before the C runtime starts, a function that reads the sources of the seed."""
+    oh, dis = b.pe.OPTIONAL_HEADER, b.disassembly()
+    imports = {i.address: i.name.decode("ascii", "replace")
+               for e in getattr(b.pe, "DIRECTORY_ENTRY_IMPORT", []) for i in e.imports if i.name}
+    entry = oh.ImageBase + oh.AddressOfEntryPoint
+    if entry not in dis.index:
+        return ["entry point 0x%x is not an instruction boundary" % entry]
+    first = dis.insns[dis.index[entry]:dis.index[entry] + 24]
+    for target in [dis.direct_target(ops) for _, mnem, ops in first if mnem == "call"]:
+        if target not in dis.index:
+            continue
+        end = dis.next_start(target, set())
+        called = set()
+        for _, mnem, ops in dis.insns[dis.index[target]:]:
+            if _ >= end:
+                break
+            m = re.search(r"# 0x([0-9a-f]+)$", ops) or re.match(r"\*0x([0-9a-f]+)$", ops)
+            if mnem == "call" and m:
+                called.add(imports.get(int(m.group(1), 16)))
+        if set(wanted) <= called:
+            return []
+    return ["the entry point calls no function that reads %s" % ", ".join(wanted)]
+
+
+def check_mentions(b, want):
+    text, present = want
+    found = text.encode("ascii") + b"\0" in b.data
+    return [] if found == present else ["%s %s" % ("does not mention" if present else "mentions", text)]
+
+
 # --- what each shipped file must satisfy ---
 
 TARBEL_ICONS = [(48, 48, 8), (32, 32, 8), (16, 16, 8), (64, 64, 32), (48, 48, 32),
@@ -271,6 +364,29 @@ TARBEL_ICONS = [(48, 48, 8), (32, 32, 8), (16, 16, 8), (64, 64, 32), (48, 48, 32
 QUORVANE_EXPORTS = ["_LaunchProcessSync@4", "_RefreshEnvironmentVariables@4",
                     "_RemoveAppdirTrailingBackslash@4", "_TerminateInstallWithFailure@4",
                     "_TerminateInstallWithSuccess@4"]
+
+SEED_SOURCES = ["GetSystemTimeAsFileTime", "QueryPerformanceCounter"]
+NO_32_BIT_TIME = (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")
+NO_ABORT = ({"abort"}, "the runtime's abort can show a dialog")
+# Present in both architectures' images.
+HARDENING = {
+    "Tarbel.exe": [
+        ("sections", check_sections, None),
+        ("no-abort", check_forbidden_imports, NO_ABORT),
+        ("entry-seeds-stack-guard", check_entry_seeds_guard, SEED_SOURCES),
+        ("dll-search-restricted", check_mentions, ("SetDefaultDllDirectories", True)),
+    ],
+    "Quorvane.dll": [
+        ("sections", check_sections, None),
+        ("no-abort", check_forbidden_imports, NO_ABORT),
+        ("entry-seeds-stack-guard", check_entry_seeds_guard, SEED_SOURCES),
+        # It would change DLL loading for the whole installer process.
+        ("dll-search-untouched", check_mentions, ("SetDefaultDllDirectories", False)),
+    ],
+}
+
+CONTRACT_X64 = {name: [("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "HIGH_ENTROPY_VA"]),
+                       *checks] for name, checks in HARDENING.items()}
 
 CONTRACT = {
     "Tarbel.exe": [
@@ -283,6 +399,10 @@ CONTRACT = {
         ("icon-group", check_icon_group, (101, TARBEL_ICONS)),
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
+        ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH"]),
+        ("stack-protector", check_stack_protector, 5),
+        ("no-32-bit-time", check_forbidden_imports, NO_32_BIT_TIME),
+        *HARDENING["Tarbel.exe"],
     ],
     "Quorvane.dll": [
         ("image", check_image, True),
@@ -294,13 +414,17 @@ CONTRACT = {
         ("manifest", check_manifest, 2),
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
+        ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH"]),
+        ("stack-protector", check_stack_protector, 5),
+        ("no-32-bit-time", check_forbidden_imports, NO_32_BIT_TIME),
+        *HARDENING["Quorvane.dll"],
     ],
 }
 
 
 def run(opts):
     results, missing = [], False  # (file, check, failure text or None)
-    for filename, checks in CONTRACT.items():
+    for filename, checks in (CONTRACT_X64 if opts.arch == "x64" else CONTRACT).items():
         path = os.path.join(opts.dist, filename)
         if not os.path.isfile(path):
             missing = True
@@ -320,11 +444,11 @@ def run(opts):
     return results, missing
 
 
-def write_junit(path, results):
+def write_junit(path, results, name):
     failures = sum(1 for r in results if r[2])
     counts = {"tests": str(len(results)), "failures": str(failures), "errors": "0", "time": "0"}
-    suites = ET.Element("testsuites", name="contract", **counts)
-    suite = ET.SubElement(suites, "testsuite", name="contract", skipped="0", **counts)
+    suites = ET.Element("testsuites", name=name, **counts)
+    suite = ET.SubElement(suites, "testsuite", name=name, skipped="0", **counts)
     for filename, name, why in results:
         case = ET.SubElement(suite, "testcase", name=name, classname=filename, time="0")
         if why:
@@ -335,6 +459,8 @@ def write_junit(path, results):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--dist", required=True, help="folder holding the shipped binaries")
+    ap.add_argument("--arch", choices=["x86", "x64"], default="x86",
+                    help="x86: the whole contract of the shipped files; x64: the twins' hardening")
     ap.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     ap.add_argument("--junit", help="write JUnit XML here")
     ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")
@@ -344,9 +470,9 @@ def main():
     for filename, name, why in results:
         print("FAIL %s/%s: %s" % (filename, name, why) if why else "PASS %s/%s" % (filename, name))
     if opts.junit:
-        write_junit(opts.junit, results)
+        write_junit(opts.junit, results, "contract" if opts.arch == "x86" else "contract_x64")
     failed = sum(1 for r in results if r[2])
-    print("contract: %d passed, %d failed" % (len(results) - failed, failed))
+    print("contract %s: %d passed, %d failed" % (opts.arch, len(results) - failed, failed))
     return 2 if missing else 1 if failed else 0
 
 
