@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 wixl msitools
+  wine64 wixl msitools nsis
   osslsigncode openssl
   python3 python3-pefile
   googletest

@@ -14,7 +14,7 @@ rm -rf "$job"
 mkdir -p "$job/dist" "$job/bin" "$job/packages" "$job/results"
 cp "$root/dist/x86/Tarbel.exe" "$root/dist/x86/Quorvane.dll" "$job/dist/"
 cp "$root/build/x86/tests/bin/"*.exe "$job/bin/"
-cp "$root/build/x86/tests/packages/"*.msi "$job/packages/"
+cp "$root/build/x86/tests/packages/"*.msi "$root/build/x86/tests/packages/"*.exe "$job/packages/"
 
 {
   echo '#!/bin/bash'
