@@ -44,15 +44,15 @@ echo "Tarbel's exit status: $status (3010 mod 256 = $((3010 % 256)), restart req
 echo "Its log, $temp_dir/ovt18helper.log:"
 sed 's/\r$//; s/^/  /' "$temp_dir/ovt18helper.log"
 
-# install_demo TITLE CHILD_EXIT_CODE [PROPERTY=VALUE...]
+# install_demo TITLE TOOL_EXIT_CODE [PROPERTY=VALUE...]
 install_demo() {
-  local title=$1 child_exit_code=$2 status=0
+  local title=$1 tool_exit_code=$2 status=0
   shift 2
   echo
   echo "== msiexec /i demo.msi $* -- $title"
-  (cd "$demo/package" && STAND_IN_EXIT_CODE=$child_exit_code "$wine64" msiexec /i demo.msi /qn /l*v install.log "$@") || status=$?
+  (cd "$demo/package" && STAND_IN_EXIT_CODE=$tool_exit_code "$wine64" msiexec /i demo.msi /qn /l*v install.log "$@") || status=$?
   echo "msiexec's exit status: $status; what the custom actions did, from its log:"
-  grep -a -E '^(Action start [0-9:]+: (LaunchPrerequisite|FailOnPrerequisiteError|RemoveAppdirTrailingBackslash|StopEarly|RefreshEnvironment)\.|ERROR: |Property\(S\): (APPDIR|AppdirNoTrailingBackslash|LaunchProcessReturnValue) =)' \
+  grep -a -E '^(Action start [0-9:]+: (RunConfigurationCheck|FailOnConfigurationCheck|RemoveAppdirTrailingBackslash|StopEarly|RefreshEnvironment)\.|ERROR: |Property\(S\): (APPDIR|AppdirNoTrailingBackslash|LaunchProcessReturnValue) =)' \
     "$demo/package/install.log" | sed 's/\r$//; s/^/  /'
   (cd "$demo/package" && "$wine64" msiexec /x demo.msi /qn) || true
 }
@@ -60,9 +60,9 @@ install_demo() {
 echo
 echo "== examples/quorvane-actions.wxs built against the x64 twin of Quorvane.dll, installed by Wine's msiexec"
 cp build/x64/tests/packages/actions_demo.msi "$demo/package/demo.msi"
-cp build/x64/tests/bin/stand_in_child.exe "$demo/package/vcredist_x86.exe"
-install_demo "the prerequisite answers 3010" 3010
-install_demo "the prerequisite fails with 1603: the package ends the installation as failed (67 = 1603 mod 256)" 1603
+cp build/x64/tests/bin/stand_in_child.exe "$demo/package/ExampleAppConfig.exe"
+install_demo "the configuration tool answers 0" 0
+install_demo "the configuration tool answers 1: the package ends the installation as failed (67 = 1603 mod 256)" 1
 install_demo "STOP_EARLY ends the installation early, as a success (Wine runs the later actions anyway; Windows skips them)" 0 STOP_EARLY=1
 /usr/lib/wine/wineserver -w
 

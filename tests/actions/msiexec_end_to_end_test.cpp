@@ -22,7 +22,7 @@ protected:
     {
         fs::create_directories(packageDirectory);
         fs::copy_file(PackagesDirectory() / L"actions_demo.msi", Package());
-        fs::copy_file(StandInChildPath(), packageDirectory / L"vcredist_x86.exe");
+        fs::copy_file(StandInChildPath(), packageDirectory / L"ExampleAppConfig.exe");
     }
 
     ~MsiexecTest() override
@@ -36,7 +36,7 @@ protected:
     fs::path Record() const { return scratch.path() / L"starts.txt"; }
 
     // Installs with the given extra properties; returns msiexec's exit code and keeps the log.
-    DWORD Install(const std::wstring& properties, const std::wstring& childExitCode)
+    DWORD Install(const std::wstring& properties, const std::wstring& toolExitCode)
     {
         const fs::path logPath = scratch.path() / L"install.log";
         fs::remove(logPath);
@@ -44,7 +44,7 @@ protected:
             RunProcess(L"msiexec.exe /i " + Quoted(Package()) + L" /qn /l*v " + Quoted(logPath) +
                            L" " + properties,
                        {{L"STAND_IN_RECORD", Record().wstring()},
-                        {L"STAND_IN_EXIT_CODE", childExitCode}},
+                        {L"STAND_IN_EXIT_CODE", toolExitCode}},
                        scratch.path());
         log = Decode(ReadFileBytes(logPath), CP_ACP);  // the log is in the ANSI code page
         installed = installed || exitCode == ERROR_SUCCESS;
@@ -69,7 +69,7 @@ protected:
     }
     std::wstring LaunchedCommand() const
     {
-        return Quoted(packageDirectory / L"vcredist_x86.exe") + L" /quiet /norestart";
+        return Quoted(packageDirectory / L"ExampleAppConfig.exe") + L" /check /quiet";
     }
 
     ScratchDirectory scratch{L"msiexec"};
@@ -82,12 +82,12 @@ protected:
 
 TEST_F(MsiexecTest, AllActionsRunAndPublishTheirResults)
 {
-    EXPECT_EQ(0u, Install(L"APPDIR=C:\\App\\", L"3010"));
-    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 3010")) << ToUtf8(log);
+    EXPECT_EQ(0u, Install(L"APPDIR=C:\\App\\", L"0"));
+    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 0")) << ToUtf8(log);
     EXPECT_TRUE(Logged(L"Property(S): AppdirNoTrailingBackslash = C:\\App"));
     EXPECT_TRUE(Logged(L"Property(S): APPDIR = C:\\App\\"));
     EXPECT_TRUE(ActionRan(L"RefreshEnvironment"));
-    EXPECT_FALSE(ActionRan(L"FailOnPrerequisiteError"));
+    EXPECT_FALSE(ActionRan(L"FailOnConfigurationCheck"));
     EXPECT_EQ(std::wstring::npos, log.find(L"ERROR: "));
     // The quoted program path with spaces reached the child unchanged.
     EXPECT_EQ(LaunchedCommand() + L"\n", ReadUtf8File(Record()));
@@ -105,17 +105,17 @@ TEST_F(MsiexecTest, DirectoryPropertyLosesItsTrailingBackslash)
     EXPECT_TRUE(Logged(L"Property(S): AppdirNoTrailingBackslash = " + appdir.substr(0, appdir.size() - 1)));
 }
 
-TEST_F(MsiexecTest, FailingPrerequisiteFailsTheInstallation)
+TEST_F(MsiexecTest, FailingConfigurationCheckFailsTheInstallation)
 {
-    EXPECT_EQ(1603u, Install(L"", L"1603"));
-    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 1603")) << ToUtf8(log);
-    EXPECT_TRUE(ActionRan(L"FailOnPrerequisiteError"));
+    EXPECT_EQ(1603u, Install(L"", L"3010"));
+    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 3010")) << ToUtf8(log);
+    EXPECT_TRUE(ActionRan(L"FailOnConfigurationCheck"));
     EXPECT_FALSE(ActionRan(L"RefreshEnvironment"));
 }
 
-TEST_F(MsiexecTest, MissingPrerequisiteIsLoggedAndFailsTheInstallation)
+TEST_F(MsiexecTest, MissingConfigurationToolIsLoggedAndFailsTheInstallation)
 {
-    fs::remove(packageDirectory / L"vcredist_x86.exe");
+    fs::remove(packageDirectory / L"ExampleAppConfig.exe");
     EXPECT_EQ(1603u, Install(L"", L"0"));
     EXPECT_TRUE(Logged(L"ERROR: CreateProcess() with command line: " + LaunchedCommand() +
                        L" returned: 2"))
