@@ -8,6 +8,8 @@ X86VM_CACHE=${X86VM_CACHE:-/var/cache/installer-utilities/x86vm}
 X86VM_CPU=${X86VM_CPU:-qemu64}
 X86VM_MEM=${X86VM_MEM:-4096}
 X86VM_SMP=${X86VM_SMP:-2}
+# The guest's clock at power-on (QEMU's -rtc base, e.g. 2039-06-15T09:00:00, UTC); empty: now.
+X86VM_CLOCK=${X86VM_CLOCK:-}
 
 x86vm_log() { printf 'x86vm: %s\n' "$*" >&2; }
 x86vm_die() { x86vm_log "error: $*"; exit 1; }
@@ -58,6 +60,7 @@ x86vm_boot() {
     -display none -vga none -monitor none -nic none -no-reboot \
     -serial "file:$(x86vm_qemu_path "$serial")" \
     -kernel "$img/vmlinuz" -initrd "$img/initrd.img" -append "$append" \
+    -rtc "base=${X86VM_CLOCK:-utc}" \
     -drive "file=$(x86vm_qemu_path "$img/rootfs.img"),format=raw,if=virtio,cache=unsafe" \
     -virtfs "local,path=$(x86vm_qemu_path "$share"),mount_tag=job,security_model=none,id=job" \
     "$@" </dev/null &
