@@ -104,13 +104,14 @@ trap abandon_build EXIT
 step() { x86vm_log "[$(date +%T)] $*"; echo "=== $* ($(date +%T))" >>"$log"; }
 started=$SECONDS
 
-# The guest uses the same Debian archive as the host.
+# The guest uses the same Debian archive as the host: the one this machine is
+# configured to reach, never an address of our own choosing.
 repo_for() {
   apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 2>/dev/null \
     | awk -v r="$1" '$1 == r { print $2; exit }'
 }
 mirror=${X86VM_MIRROR:-$(repo_for "$suite")}
-mirror=${mirror:-http://deb.debian.org/debian/}
+[ -n "$mirror" ] || x86vm_die "no Debian $suite archive in this machine's apt configuration (run apt-get update, or set X86VM_MIRROR)"
 updates=$(repo_for "$suite-updates")
 security=$(repo_for "$suite-security")
 
