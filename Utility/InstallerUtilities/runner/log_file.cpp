@@ -1,5 +1,6 @@
 #include "log_file.h"
 
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <time.h>
@@ -14,6 +15,16 @@ struct HandleCloser {
     void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
 };
 using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+
+// A disk file, not a directory, device or reparse point (symbolic link,
+// junction, mount point; Windows makes these, Wine cannot), and with no other
+// name (hard link) through which it is someone else's file.
+bool IsPlainFileOfItsOwn(DWORD fileType, DWORD attributes, DWORD linkCount)
+{
+    constexpr DWORD kNotAPlainFile =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
+    return fileType == FILE_TYPE_DISK && (attributes & kNotAPlainFile) == 0 && linkCount == 1;
+}
 
 }  // namespace
 
@@ -49,13 +60,6 @@ LogFile OpenLogFile(const std::wstring& path)
     if (!log)
         ::_close(descriptor);
     return log;
-}
-
-bool IsPlainFileOfItsOwn(DWORD fileType, DWORD attributes, DWORD linkCount)
-{
-    constexpr DWORD kNotAPlainFile =
-        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
-    return fileType == FILE_TYPE_DISK && (attributes & kNotAPlainFile) == 0 && linkCount == 1;
 }
 
 void WriteLogLine(std::FILE* file, std::wstring_view message)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <windows.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -15,14 +13,9 @@ using LogFile = std::unique_ptr<std::FILE, FileCloser>;
 // Creates or replaces the log and opens it for writing in text mode, held
 // exclusively: nobody else can open it, to read or to write, until it is
 // closed. Empty when it cannot be opened, and also when the path names
-// anything but a plain disk file of its own (see IsPlainFileOfItsOwn), which
-// is then left exactly as it was.
+// anything but a plain disk file of its own (a link, a directory, a device),
+// which is then left exactly as it was.
 LogFile OpenLogFile(const std::wstring& path);
-
-// Whether an opened file may be written as the log: a disk file, not a
-// directory, device or reparse point (symbolic link, junction, mount point),
-// and with no other name (hard link) through which it is someone else's file.
-bool IsPlainFileOfItsOwn(DWORD fileType, DWORD attributes, DWORD linkCount);
 
 // Writes one timestamped line. Write failures are ignored: there is nowhere else to report them.
 void WriteLogLine(std::FILE* file, std::wstring_view message);
