@@ -16,13 +16,13 @@ for preset in x86 x64; do
   cmake --build --preset "$preset"
 done
 
-# The release kit: both builds, the example package source, signatures when a
+# The release kit: both builds, the examples' sources, signatures when a
 # certificate is given, and checksums of it all.
-cp examples/quorvane-actions.wxs dist/
+cp examples/quorvane-actions.wxs examples/prerequisites.nsi dist/
 if [ -n "${SIGN_PFX:-}" ]; then
   scripts/sign.sh "${binaries[@]}"
 fi
-(cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs >SHA256SUMS)
+(cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs prerequisites.nsi >SHA256SUMS)
 
 export WINEPREFIX="$root/build/demo/wineprefix" WINEDEBUG=-all
 wine64=/usr/lib/wine/wine64
