@@ -35,7 +35,7 @@ cp "$root/build/x86/tests/packages/"*.msi "$root/build/x86/tests/packages/"*.exe
   echo 'cd results'
   # Two lanes, one per emulated processor: most of the time goes to Wine
   # starting processes, not to the tests themselves.
-  for lane in 0 1; do
+  for ((lane = 0; lane < 2 && lane < ${#programs[@]}; lane++)); do
     echo '('
     for ((i = lane; i < ${#programs[@]}; i += 2)); do
       program=${programs[i]}
