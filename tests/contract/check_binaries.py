@@ -340,8 +340,8 @@ def check_entry_seeds_guard(b, wanted):
             continue
         end = dis.next_start(target, set())
         called = set()
-        for _, mnem, ops in dis.insns[dis.index[target]:]:
-            if _ >= end:
+        for address, mnem, ops in dis.insns[dis.index[target]:]:
+            if address >= end:
                 break
             m = re.search(r"# 0x([0-9a-f]+)$", ops) or re.match(r"\*0x([0-9a-f]+)$", ops)
             if mnem == "call" and m:
