@@ -6,6 +6,7 @@ Run with Debian's interpreter (python3-pefile):
       --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]...
 """
 import collections
+import itertools
 import argparse
 import os
 import re
@@ -45,6 +46,11 @@ class Binary:
                 lang = res.directory.entries[0].data.struct
                 out[res.id if res.name is None else str(res.name)] = self.pe.get_data(lang.OffsetToData, lang.Size)
         return out
+
+    def imported_functions(self):
+        """(DLL in lower case, function name, address of its import slot) for each named import."""
+        return [(e.dll.decode("ascii", "replace").lower(), i.name.decode("ascii", "replace"), i.address)
+                for e in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", []) for i in e.imports if i.name]
 
     def disassembly(self):
         if self._disassembly is None:
@@ -89,6 +95,10 @@ class Disassembly:
         later = [s for s in self.starts | extra_starts if s > start]
         return min(later) if later else float("inf")
 
+    def body(self, start, end):
+        """The instructions from `start` up to, not including, `end`."""
+        return list(itertools.takewhile(lambda i: i[0] < end, self.insns[self.index[start]:]))
+
     def stdcall_return_problem(self, start, export_starts, pop_bytes):
         """Why the function at `start` does not end in `ret $pop_bytes`, or None."""
         want = "$0x%x" % pop_bytes
@@ -96,7 +106,7 @@ class Disassembly:
             if start not in self.index:
                 return "0x%x is not an instruction boundary in the disassembly" % start
             end = self.next_start(start, export_starts)
-            body = [i for i in self.insns[self.index[start]:] if i[0] < end]
+            body = self.body(start, end)
             own_end = self.padded_end(body)
             rets = [(a, ops) for a, mnem, ops in body if mnem.startswith("ret")]
             tails = [(a, t) for a, mnem, ops in body if mnem == "jmp"
@@ -289,11 +299,6 @@ def check_sections(b, _):
     return problems
 
 
-def imported_functions(b):
-    return {(e.dll.decode("ascii", "replace").lower(), i.name.decode("ascii", "replace"))
-            for e in getattr(b.pe, "DIRECTORY_ENTRY_IMPORT", []) for i in e.imports if i.name}
-
-
 # The C runtime's functions whose time is 32 bits wide on x86: they fail from 2038-01-19.
 THIRTY_TWO_BIT_TIME = {
     "time", "_time32", "localtime", "_localtime32", "gmtime", "_gmtime32", "mktime", "_mktime32",
@@ -306,7 +311,7 @@ THIRTY_TWO_BIT_TIME = {
 def check_forbidden_imports(b, forbidden):
     names, why = forbidden
     return ["imports %s from %s (%s)" % (name, dll, why)
-            for dll, name in sorted(imported_functions(b)) if dll == "msvcrt.dll" and name in names]
+            for dll, name, _ in sorted(b.imported_functions()) if dll == "msvcrt.dll" and name in names]
 
 
 def check_stack_protector(b, minimum):
@@ -329,8 +334,7 @@ def check_stack_protector(b, minimum):
 def check_entry_seeds_guard(b, wanted):
     """The entry point calls, before the C runtime starts, a function that reads the sources of the seed."""
     oh, dis = b.pe.OPTIONAL_HEADER, b.disassembly()
-    imports = {i.address: i.name.decode("ascii", "replace")
-               for e in getattr(b.pe, "DIRECTORY_ENTRY_IMPORT", []) for i in e.imports if i.name}
+    imports = {address: name for _, name, address in b.imported_functions()}
     entry = oh.ImageBase + oh.AddressOfEntryPoint
     if entry not in dis.index:
         return ["entry point 0x%x is not an instruction boundary" % entry]
@@ -338,11 +342,8 @@ def check_entry_seeds_guard(b, wanted):
     for target in [dis.direct_target(ops) for _, mnem, ops in first if mnem == "call"]:
         if target not in dis.index:
             continue
-        end = dis.next_start(target, set())
         called = set()
-        for address, mnem, ops in dis.insns[dis.index[target]:]:
-            if address >= end:
-                break
+        for _, mnem, ops in dis.body(target, dis.next_start(target, set())):
             m = re.search(r"# 0x([0-9a-f]+)$", ops) or re.match(r"\*0x([0-9a-f]+)$", ops)
             if mnem == "call" and m:
                 called.add(imports.get(int(m.group(1), 16)))
@@ -385,6 +386,13 @@ HARDENING = {
     ],
 }
 
+# Only the x86 images: NO_SEH and the i386 form of the guard check, and 32-bit time is an x86 matter.
+X86_HARDENING = [
+    ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH"]),
+    ("stack-protector", check_stack_protector, 5),
+    ("no-32-bit-time", check_forbidden_imports, NO_32_BIT_TIME),
+]
+
 CONTRACT_X64 = {name: [("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "HIGH_ENTROPY_VA"]),
                        *checks] for name, checks in HARDENING.items()}
 
@@ -399,9 +407,7 @@ CONTRACT = {
         ("icon-group", check_icon_group, (101, TARBEL_ICONS)),
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
-        ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH"]),
-        ("stack-protector", check_stack_protector, 5),
-        ("no-32-bit-time", check_forbidden_imports, NO_32_BIT_TIME),
+        *X86_HARDENING,
         *HARDENING["Tarbel.exe"],
     ],
     "Quorvane.dll": [
@@ -414,9 +420,7 @@ CONTRACT = {
         ("manifest", check_manifest, 2),
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
-        ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH"]),
-        ("stack-protector", check_stack_protector, 5),
-        ("no-32-bit-time", check_forbidden_imports, NO_32_BIT_TIME),
+        *X86_HARDENING,
         *HARDENING["Quorvane.dll"],
     ],
 }
