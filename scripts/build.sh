@@ -9,7 +9,8 @@ root=$PWD
 scripts/setup.sh
 
 binaries=(dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll)
-# Relinked every time, so that a signature is never applied twice.
+# Copied anew from the unsigned images in the build tree, so that a signature
+# is never applied twice.
 rm -f "${binaries[@]}"
 for preset in x86 x64; do
   cmake --preset "$preset" >/dev/null
@@ -22,7 +23,7 @@ cp examples/quorvane-actions.wxs examples/prerequisites.nsi dist/
 if [ -n "${SIGN_PFX:-}" ]; then
   scripts/sign.sh "${binaries[@]}"
 fi
-(cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs prerequisites.nsi >SHA256SUMS)
+(cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs prerequisites.nsi symbols/*/*.pdb >SHA256SUMS)
 
 export WINEPREFIX="$root/build/demo/wineprefix" WINEDEBUG=-all
 wine64=/usr/lib/wine/wine64

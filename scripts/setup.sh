@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build
+  clang-19 lld-19 llvm-19
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 wixl msitools nsis

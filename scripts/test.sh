@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/setup.sh || exit 1
-# Relinked from scratch, so that a signed release kit left by the build command
+# Copied anew from the build tree, so that a signed release kit left by the build command
 # is not what the tests look at.
 rm -f dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll
 for preset in x86 x64; do
@@ -43,9 +43,9 @@ suites+=("${ctest_suites[@]}")
 cp build/x64/test-results/*.xml "$results/" 2>/dev/null
 
 echo "== Contract checks of dist/x86, and of the hardening of dist/x64"
-/usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --objdump i686-w64-mingw32-objdump \
-  --forbid-path "$root" --junit "$results/contract.xml"
-/usr/bin/python3 tests/contract/check_binaries.py --dist dist/x64 --arch x64 \
+/usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --symbols dist/symbols/x86 \
+  --objdump i686-w64-mingw32-objdump --forbid-path "$root" --junit "$results/contract.xml"
+/usr/bin/python3 tests/contract/check_binaries.py --dist dist/x64 --symbols dist/symbols/x64 --arch x64 \
   --objdump x86_64-w64-mingw32-objdump --junit "$results/contract_x64.xml"
 suites+=(contract contract_x64)
 
@@ -65,18 +65,19 @@ else
   suites+=("${x86_programs[@]/#/x86_}")
 fi
 
-echo "== Rebuilding dist/x86 from a copy of the sources in another folder"
+echo "== Rebuilding dist/x86 and its symbols from a copy of the sources in another folder"
 elsewhere=$(mktemp -d /tmp/rebuild-XXXXXX)
 git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$elsewhere"
 if cmake -S "$elsewhere" -B "$elsewhere/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
      -DCMAKE_TOOLCHAIN_FILE="$elsewhere/cmake/toolchain-i686-w64-mingw32.cmake" \
-     -DDIST_DIR="$elsewhere/dist" -DINSTALLER_UTILITIES_TESTS=OFF >/dev/null &&
+     -DDIST_DIR="$elsewhere/dist/x86" -DSYMBOLS_DIR="$elsewhere/dist/symbols/x86" \
+     -DINSTALLER_UTILITIES_TESTS=OFF >/dev/null &&
    cmake --build "$elsewhere/out" >/dev/null; then
-  for binary in Tarbel.exe Quorvane.dll; do
-    if cmp -s "dist/x86/$binary" "$elsewhere/dist/$binary"; then
-      junit_case "reproducible_$binary" identical
+  for file in x86/Tarbel.exe x86/Quorvane.dll symbols/x86/Tarbel.pdb symbols/x86/Quorvane.pdb; do
+    if cmp -s "dist/$file" "$elsewhere/dist/$file"; then
+      junit_case "reproducible_${file##*/}" identical
     else
-      junit_case "reproducible_$binary" identical "rebuilt $binary differs from dist/x86/$binary"
+      junit_case "reproducible_${file##*/}" identical "rebuilt $file differs from dist/$file"
     fi
   done
 else

@@ -2,7 +2,7 @@
 """Contract checks of the shipped 32-bit binaries, and of the mitigations of their 64-bit twins.
 
 Run with Debian's interpreter (python3-pefile):
-  /usr/bin/python3 tests/contract/check_binaries.py --dist DIR [--arch x86|x64] \
+  /usr/bin/python3 tests/contract/check_binaries.py --dist DIR --symbols PDB_DIR [--arch x86|x64] \
       --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]...
 """
 import collections
@@ -275,7 +275,8 @@ def check_timestamps(b, _):
     return ["%s TimeDateStamp 0x%x, want 0" % (k, v) for k, v in stamps.items() if v]
 
 
-DLL_CHARACTERISTICS = {"HIGH_ENTROPY_VA": 0x20, "DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "NO_SEH": 0x400}
+DLL_CHARACTERISTICS = {"HIGH_ENTROPY_VA": 0x20, "DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "NO_SEH": 0x400,
+                       "GUARD_CF": 0x4000}
 
 
 def check_mitigations(b, want):
@@ -299,6 +300,109 @@ def check_sections(b, _):
     return problems
 
 
+def load_config(b):
+    lc = getattr(b.pe, "DIRECTORY_ENTRY_LOAD_CONFIG", None)
+    if lc is None:
+        raise LookupError("no load configuration")
+    return lc.struct
+
+
+GUARD_CF_INSTRUMENTED, GUARD_CF_FUNCTION_TABLE_PRESENT = 0x100, 0x400
+
+
+def check_guard_tables(b, _):
+    lc = load_config(b)
+    problems = ["guard flags 0x%x lack %s" % (lc.GuardFlags, name)
+                for flag, name in ((GUARD_CF_INSTRUMENTED, "CF_INSTRUMENTED"),
+                                   (GUARD_CF_FUNCTION_TABLE_PRESENT, "CF_FUNCTION_TABLE_PRESENT"))
+                if not lc.GuardFlags & flag]
+    if not lc.GuardCFFunctionTable or not lc.GuardCFFunctionCount:
+        problems.append("empty guard function table")
+    return problems
+
+
+def read_only_pointer_problem(b, label, address):
+    section = b.pe.get_section_by_rva(address - b.pe.OPTIONAL_HEADER.ImageBase) if address else None
+    if section is None:
+        return "%s 0x%x is not inside the image" % (label, address)
+    if section.Characteristics & 0x80000000:
+        return "%s 0x%x is in writable section %s" % (label, address, section.Name.rstrip(b"\0").decode())
+    return None
+
+
+def check_guard_pointers(b, _):
+    """The guard's check (and, on x64, dispatch) pointer in read-only data, with indirect calls through it."""
+    lc = load_config(b)
+    pointers = {"check pointer": lc.GuardCFCheckFunctionPointer}
+    if b.pe.FILE_HEADER.Machine == 0x8664:
+        pointers["dispatch pointer"] = lc.GuardCFDispatchFunctionPointer
+    problems = [p for label, address in pointers.items() for p in [read_only_pointer_problem(b, label, address)] if p]
+    through = {int(m.group(1), 16) for _, mnem, ops in b.disassembly().insns if mnem == "call" and "*" in ops
+               for m in [re.search(r"(?:^\*|# )0x([0-9a-f]+)$", ops)] if m}
+    if not through & set(pointers.values()):
+        problems.append("no indirect call goes through the guard's pointers")
+    return problems
+
+
+IMAGE_DEBUG_TYPE_CODEVIEW, IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS, CET_COMPAT = 2, 20, 0x1
+
+
+def debug_entries(b, kind):
+    return [d for d in getattr(b.pe, "DIRECTORY_ENTRY_DEBUG", []) if d.struct.Type == kind]
+
+
+def check_cet_compatible(b, _):
+    for entry in debug_entries(b, IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS):
+        data = b.pe.get_data(entry.struct.AddressOfRawData, entry.struct.SizeOfData)
+        if len(data) >= 4 and struct.unpack_from("<I", data)[0] & CET_COMPAT:
+            return []
+    return ["not marked CET shadow-stack compatible"]
+
+
+def check_dependent_load_flags(b, want):
+    lc = load_config(b)
+    # Older pefile names the field Reserved1.
+    got = getattr(lc, "DependentLoadFlags", getattr(lc, "Reserved1", None))
+    return [] if got == want else ["DependentLoadFlags %s, want 0x%x" % (got if got is None else hex(got), want)]
+
+
+def pdb_identity(path):
+    """(GUID bytes, age) from the information stream (stream 1) of an MSF 7.00 file."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if not data.startswith(b"Microsoft C/C++ MSF 7.00\r\n\x1aDS\0\0\0"):
+        raise ValueError("%s is not a PDB" % path)
+    block, _, _, directory_bytes, _, map_block = struct.unpack_from("<6I", data, 32)
+    blocks_of = lambda count, at: struct.unpack_from("<%dI" % count, data, at)
+    directory = b"".join(data[n * block:(n + 1) * block]
+                         for n in blocks_of(-(-directory_bytes // block), map_block * block))
+    streams = struct.unpack_from("<I", directory)[0]
+    sizes = struct.unpack_from("<%dI" % streams, directory, 4)
+    info_block = struct.unpack_from("<I", directory, 4 + 4 * streams + 4 * -(-sizes[0] // block))[0]
+    _, _, age = struct.unpack_from("<3I", data, info_block * block)
+    return data[info_block * block + 12:info_block * block + 28], age
+
+
+def check_pdb(b, _):
+    entries = debug_entries(b, IMAGE_DEBUG_TYPE_CODEVIEW)
+    if len(entries) != 1 or entries[0].entry is None:
+        return ["%d CodeView entries, want 1" % len(entries)]
+    cv = entries[0].entry
+    name = cv.PdbFileName.rstrip(b"\0").decode("ascii", "replace")
+    want = os.path.splitext(os.path.basename(b.path))[0] + ".pdb"
+    if name != want:
+        return ["CodeView names the PDB %r, want %r (the file name only)" % (name, want)]
+    path = os.path.join(b.opts.symbols or "", name)
+    if not os.path.isfile(path):
+        return ["no %s in the symbols folder %s" % (name, b.opts.symbols)]
+    guid, age = pdb_identity(path)
+    image_guid = struct.pack("<IHH", cv.Signature_Data1, cv.Signature_Data2, cv.Signature_Data3) + \
+        bytes([cv.Signature_Data4, cv.Signature_Data5]) + cv.Signature_Data6
+    if (guid, age) != (image_guid, cv.Age):
+        return ["%s is GUID %s age %d, the image wants %s age %d" % (path, guid.hex(), age, image_guid.hex(), cv.Age)]
+    return []
+
+
 # The C runtime's functions whose time is 32 bits wide on x86: they fail from 2038-01-19.
 THIRTY_TWO_BIT_TIME = {
     "time", "_time32", "localtime", "_localtime32", "gmtime", "_gmtime32", "mktime", "_mktime32",
@@ -315,17 +419,31 @@ def check_forbidden_imports(b, forbidden):
 
 
 def check_stack_protector(b, minimum):
-    """GCC's i386 epilogue check, 'sub GUARD,%reg; jne <fail>', against one writable data word."""
-    insns = b.disassembly().insns
-    guards = collections.Counter(
-        int(m.group(1), 16) for (_, mnem, ops), (_, following, _) in zip(insns, insns[1:])
-        if mnem == "sub" and following == "jne"
-        for m in [re.match(r"0x([0-9a-f]+),%e[a-z]{2}$", ops)] if m)
+    """clang's i386 epilogue check: the guard, read through its read-only pointer into a register
+    ('mov PTR,%r ... mov (%r),%x'), compared with the frame's copy ('cmp %y,%x; jne <fail>');
+    all against one writable data word."""
+    insns, base = b.disassembly().insns, b.pe.OPTIONAL_HEADER.ImageBase
+    guards = collections.Counter()
+    for i in range(2, len(insns)):
+        (_, load, load_ops), (_, cmp, cmp_ops), (_, jump, _) = insns[i - 2:i + 1]
+        m = re.match(r"\(%(e[a-z]{2})\),(%e[a-z]{2})$", load_ops)
+        if load != "mov" or cmp != "cmp" or jump != "jne" or not m or not cmp_ops.endswith("," + m.group(2)):
+            continue
+        pointer = next((int(p.group(1), 16) for _, mnem, ops in reversed(insns[max(0, i - 300):i - 2])
+                        for p in [re.match(r"0x([0-9a-f]+),%" + m.group(1) + "$", ops)] if mnem == "mov" and p),
+                       None)
+        if pointer is not None:
+            guards[pointer] += 1
     if not guards:
         return ["no stack-protector checks found"]
-    guard, checks = guards.most_common(1)[0]
-    section = b.pe.get_section_by_rva(guard - b.pe.OPTIONAL_HEADER.ImageBase)
+    pointer, checks = guards.most_common(1)[0]
     problems = [] if checks >= minimum else ["%d functions check the guard, want at least %d" % (checks, minimum)]
+    holder = b.pe.get_section_by_rva(pointer - base)
+    if holder is None or holder.Characteristics & 0x80000000:
+        problems.append("the guard's pointer at 0x%x is not in a read-only section" % pointer)
+        return problems
+    guard = b.pe.get_dword_at_rva(pointer - base)
+    section = b.pe.get_section_by_rva(guard - base)
     if section is None or not section.Characteristics & 0x80000000 or section.Characteristics & 0x20000000:
         problems.append("guard at 0x%x is not in a writable data section" % guard)
     return problems
@@ -370,14 +488,23 @@ SEED_SOURCES = ["GetSystemTimeAsFileTime", "QueryPerformanceCounter"]
 NO_32_BIT_TIME = (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")
 NO_ABORT = ({"abort"}, "the runtime's abort can show a dialog")
 # Present in both architectures' images.
+CONTROL_FLOW_GUARD_AND_SYMBOLS = [
+    ("guard-cf-tables", check_guard_tables, None),
+    ("guard-cf-pointers", check_guard_pointers, None),
+    ("cet-compatible", check_cet_compatible, None),
+    ("dependent-load-flags-system32", check_dependent_load_flags, 0x800),
+    ("pdb", check_pdb, None),
+]
 HARDENING = {
     "Tarbel.exe": [
+        *CONTROL_FLOW_GUARD_AND_SYMBOLS,
         ("sections", check_sections, None),
         ("no-abort", check_forbidden_imports, NO_ABORT),
         ("entry-seeds-stack-guard", check_entry_seeds_guard, SEED_SOURCES),
         ("dll-search-restricted", check_mentions, ("SetDefaultDllDirectories", True)),
     ],
     "Quorvane.dll": [
+        *CONTROL_FLOW_GUARD_AND_SYMBOLS,
         ("sections", check_sections, None),
         ("no-abort", check_forbidden_imports, NO_ABORT),
         ("entry-seeds-stack-guard", check_entry_seeds_guard, SEED_SOURCES),
@@ -388,12 +515,12 @@ HARDENING = {
 
 # Only the x86 images: NO_SEH and the i386 form of the guard check, and 32-bit time is an x86 matter.
 X86_HARDENING = [
-    ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH"]),
+    ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "GUARD_CF"]),
     ("stack-protector", check_stack_protector, 5),
     ("no-32-bit-time", check_forbidden_imports, NO_32_BIT_TIME),
 ]
 
-CONTRACT_X64 = {name: [("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "HIGH_ENTROPY_VA"]),
+CONTRACT_X64 = {name: [("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "HIGH_ENTROPY_VA", "GUARD_CF"]),
                        *checks] for name, checks in HARDENING.items()}
 
 CONTRACT = {
@@ -466,6 +593,7 @@ def main():
     ap.add_argument("--arch", choices=["x86", "x64"], default="x86",
                     help="x86: the whole contract of the shipped files; x64: the twins' hardening")
     ap.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    ap.add_argument("--symbols", help="folder holding the binaries' PDBs")
     ap.add_argument("--junit", help="write JUnit XML here")
     ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")
     opts = ap.parse_args()
