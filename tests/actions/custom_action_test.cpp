@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -80,10 +81,19 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
     const fs::path record = scratch.path() / L"record.txt";
     ::SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
 
+    // The installer's custom-action server may hold inheritable handles; none may reach the program.
+    const fs::path heldFile = scratch.path() / L"held by the caller.txt";
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    const HANDLE held = ::CreateFileW(heldFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      &inheritable, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    const std::wstring heldValue = std::to_wstring(reinterpret_cast<std::uintptr_t>(held));
+
     const struct {
         const wchar_t* arguments;
         const wchar_t* published;
         const wchar_t* runsFor = nullptr;  // milliseconds
+        bool checksHandles = false;        // exits with 1 when it holds the caller's handle
     } cases[] = {
         {L" 1", L"1"},
         {L" 0", L"0"},
@@ -91,6 +101,7 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
         {L" 0xC0000005", L"3221225477"},
         {L" 259 \"quoted arg\" [SECRET] {x}", L"259"},
         {L" 3010", L"3010", L"8000"},  // the wait has no time limit
+        {L" 0", L"0", nullptr, true},
     };
     std::wstring expectedRecord;
     for (const auto& c : cases) {
@@ -98,13 +109,18 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
         const std::wstring commandLine = Quoted(program) + c.arguments;
         fresh.SetProperty(L"CustomActionData", commandLine);
         ::SetEnvironmentVariableW(L"STAND_IN_SLEEP_MS", c.runsFor);
+        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_HANDLE", c.checksHandles ? heldValue.c_str() : nullptr);
+        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_FILE", c.checksHandles ? heldFile.c_str() : nullptr);
         EXPECT_EQ(0u, CallEntryPoint("_LaunchProcessSync@4", fresh.handle())) << ToUtf8(commandLine);
         ::SetEnvironmentVariableW(L"STAND_IN_SLEEP_MS", nullptr);
+        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_HANDLE", nullptr);
+        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_FILE", nullptr);
         EXPECT_EQ(c.published, fresh.Property(L"LaunchProcessReturnValue"));
         EXPECT_EQ(Lines{}, fresh.LogLines());
         expectedRecord += commandLine + L"\n";
     }
     ::SetEnvironmentVariableW(L"STAND_IN_RECORD", nullptr);
+    ::CloseHandle(held);
     EXPECT_EQ(expectedRecord, ReadUtf8File(record));  // each command line passed unchanged
 }
 

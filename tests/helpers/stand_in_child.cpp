@@ -8,6 +8,10 @@
 //   STAND_IN_LEAVE_RUNNING  start a copy of this program that holds (as
 //                       STAND_IN_HOLD) while the file named here exists, and
 //                       end without waiting for it
+//   STAND_IN_INHERITABLE_HANDLE, STAND_IN_INHERITABLE_FILE  a handle value that
+//                       the starter holds inheritable, and the file it is open
+//                       on: exit with 1 when this program holds that file under
+//                       that value (it was given the starter's handles)
 // A first argument that is a number overrides STAND_IN_EXIT_CODE. Others end
 // the program the way the shipped programs end when something goes wrong, or
 // tell what their stack guard is:
@@ -17,6 +21,7 @@
 //   stack-guard   exits with (the low 32 bits of) the stack guard's value
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -79,6 +84,27 @@ void LeaveACopyRunning(const std::wstring& holdFile)
     }
 }
 
+bool SameFile(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION first = {}, second = {};
+    return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool HoldsStartersHandle(const std::wstring& value, const std::wstring& path)
+{
+    const auto handle =
+        reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::wcstoull(value.c_str(), nullptr, 0)));
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool holds = file != INVALID_HANDLE_VALUE && SameFile(handle, file);
+    if (file != INVALID_HANDLE_VALUE)
+        ::CloseHandle(file);
+    return holds;
+}
+
 volatile std::size_t overrunLength = 64;
 
 __attribute__((noinline)) void OverrunStackBuffer()
@@ -128,6 +154,9 @@ int wmain(int argc, wchar_t* argv[])
     DWORD code = 0;
     if (!(argc > 1 && ParseCode(argv[1], code)))
         ParseCode(Variable(L"STAND_IN_EXIT_CODE"), code);
+    const std::wstring inheritable = Variable(L"STAND_IN_INHERITABLE_HANDLE");
+    if (!inheritable.empty() && HoldsStartersHandle(inheritable, Variable(L"STAND_IN_INHERITABLE_FILE")))
+        code = 1;
     // ExitProcess, not a return: the C runtime must not narrow codes such as 0xC0000005.
     ::ExitProcess(code);
 }

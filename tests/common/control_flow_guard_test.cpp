@@ -1,0 +1,63 @@
+// Windows does not run the guard's checks itself: its loader puts them into
+// the image's guard pointers. Wine leaves the do-nothing routines there, so
+// this test puts its own recorder in their place to see that an indirect call
+// of this (instrumented) program really goes through the guard first.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+extern "C" {
+extern void* __guard_check_icall_fptr;
+extern void* __guard_dispatch_icall_fptr;
+void* guardedTarget = nullptr;
+}
+
+#if defined(__x86_64__)
+// x64 calls go through the dispatch pointer, target in %rax, which must reach the target.
+extern "C" void RecordingDispatch();
+asm(".text\n"
+    "RecordingDispatch:\n"
+    "    movq %rax, guardedTarget(%rip)\n"
+    "    jmp *%rax\n");
+#define GUARD_POINTER __guard_dispatch_icall_fptr
+#define GUARD_RECORDER RecordingDispatch
+#else
+// x86 calls hand the target to the check pointer in %ecx, then call the target themselves.
+extern "C" __attribute__((fastcall)) void RecordingCheck(void* target)
+{
+    guardedTarget = target;
+}
+#define GUARD_POINTER __guard_check_icall_fptr
+#define GUARD_RECORDER RecordingCheck
+#endif
+
+namespace {
+
+// Writes a guard pointer the way the loader does: its page is read-only the rest of the time.
+void SetGuardPointer(void* value)
+{
+    DWORD was = 0, during = 0;
+    ASSERT_TRUE(::VirtualProtect(&GUARD_POINTER, sizeof GUARD_POINTER, PAGE_READWRITE, &was));
+    GUARD_POINTER = value;
+    ASSERT_TRUE(::VirtualProtect(&GUARD_POINTER, sizeof GUARD_POINTER, was, &during));
+    EXPECT_EQ(static_cast<DWORD>(PAGE_READONLY), was);
+}
+
+__attribute__((noinline)) int CalledIndirectly(int value)
+{
+    return value + 1;
+}
+
+}  // namespace
+
+TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
+{
+    void* const original = GUARD_POINTER;
+    int (*volatile call)(int) = CalledIndirectly;
+    SetGuardPointer(reinterpret_cast<void*>(&GUARD_RECORDER));
+    const int result = call(41);
+    void* const checked = guardedTarget;
+    SetGuardPointer(original);
+    EXPECT_EQ(42, result);
+    EXPECT_EQ(reinterpret_cast<void*>(&CalledIndirectly), checked);
+}
