@@ -1,8 +1,8 @@
 # Debian's clang and lld for every language, against mingw-w64's headers and
 # import libraries and GCC's runtime libraries. Where Debian has both flavours
 # of those, clang takes the win32 thread model's, which keeps winpthread out of
-# the binaries. lld, unlike GNU ld, writes the load
-# configuration that declares Control Flow Guard, and PDB symbols.
+# the binaries. lld, unlike GNU ld, writes the load configuration that declares
+# Control Flow Guard, and PDB symbols.
 set(LLVM_VERSION 19)
 foreach(lang C CXX ASM)
   set(CMAKE_${lang}_COMPILER_TARGET ${MINGW_TRIPLE})
