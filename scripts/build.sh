@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Builds the deliverables (dist/x86, shipped; dist/x64, the twin the tests run)
 # and shows them working under Wine: Tarbel beside a stand-in redistributable,
 # and an installation whose custom actions are Quorvane's.

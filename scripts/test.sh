@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Runs every test tier and ends with one line of counts:
 #   unit and end-to-end tests of the x64 twin under Wine (CTest), installs
 #   through Wine's msiexec, contract checks of the shipped x86 files, and a
@@ -48,6 +50,14 @@ echo "== Contract checks of dist/x86, and of the hardening of dist/x64"
 /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x64 --symbols dist/symbols/x64 --arch x64 \
   --objdump x86_64-w64-mingw32-objdump --junit "$results/contract_x64.xml"
 suites+=(contract contract_x64)
+
+echo "== Licensing of the sources"
+if reuse lint >"$results/reuse-lint.txt" 2>&1; then
+  junit_case reuse_lint compliant
+else
+  grep -v '^$' "$results/reuse-lint.txt" | head -40
+  junit_case reuse_lint compliant "reuse lint found files without licensing or copyright; see above"
+fi
 
 echo "== The x86 builds in an emulated x86 machine"
 if [ "${SKIP_X86_GUEST:-0}" = 1 ]; then

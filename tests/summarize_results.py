@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 """Adds up the GoogleTest/JUnit XML results of every tier into one line.
 
 Usage: summarize_results.py RESULTS_DIR EXPECTED_SUITE...

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 """Contract checks of the shipped 32-bit binaries, and of the mitigations of their 64-bit twins.
 
 Run with Debian's interpreter (python3-pefile):

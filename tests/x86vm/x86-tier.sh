@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # x86-tier.sh RESULTS_DIR PROGRAM...: runs the x86 builds of the named test
 # programs against the shipped dist/x86 files inside the emulated x86 machine,
 # and leaves one GoogleTest XML per program in RESULTS_DIR, x86_<program>.xml.
