@@ -112,8 +112,9 @@ def main():
     name, created = "installer-utilities-" + version, time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch))
     pdbs = {t + ".pdb": os.path.join(dist, "symbols", "x86", t + ".pdb") for t in IMAGES.values()}
     built = {f: os.path.join(build, "Utility", "InstallerUtilities", f) for f in IMAGES}
-    with open("/etc/debian_version") as f:
-        debian = f.read().strip()
+    # The release, not the point release: the package versions below are what must match.
+    with open("/etc/os-release") as f:
+        debian = re.search(r'^VERSION="?([^"\n]*)', f.read(), re.M).group(1)
     buildinfo = [
         "Installer utilities %s" % version,
         "commit: %s" % commit,
