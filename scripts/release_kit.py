@@ -96,7 +96,7 @@ def write_zip(path, members, epoch):
     with zipfile.ZipFile(path + ".part", "w") as z:
         for name in sorted(members):
             info = zipfile.ZipInfo(name, stamp)
-            info.create_system, info.external_attr = 3, 0o644 << 16
+            info.create_system, info.external_attr = 3, 0o100644 << 16  # a plain file, rw-r--r--
             z.writestr(info, members[name], compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
     os.replace(path + ".part", path)
 
