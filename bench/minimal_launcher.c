@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 /* The least a program can do to run the redistributable and hand back its exit
  * code: the yardstick for Tarbel's own cost. Same command line, same search
  * order (the launcher's own folder first), no log, no checks. Built, like

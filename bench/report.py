@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 """Turns the timing drivers' output and the size measurements into the report.
 
   report.py times RESULTS GOAL SUMMARY LABEL_A LABEL_B [LABEL_EXTRA]

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 /* Times Quorvane.dll's _LaunchProcessSync@4 against the installer's own EXE
  * custom action, both run by MsiDoActionW in one installer session of
  * launch-actions.msi and both starting the same program with the same

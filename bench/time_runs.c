@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 /* Times two command lines run one after the other, A, B, A, B, ..., each from
  * CreateProcessW until its process has ended. Started once under Wine, so that
  * Wine's own start-up is paid once and never counted.

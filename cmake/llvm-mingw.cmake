@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Debian's clang and lld for every language, against mingw-w64's headers and
 # import libraries and GCC's runtime libraries. Where Debian has both flavours
 # of those, clang takes the win32 thread model's, which keeps winpthread out of

@@ -1,3 +1,5 @@
+; SPDX-FileCopyrightText: the Installer utilities authors
+; SPDX-License-Identifier: MIT
 ; A prerequisites setup: installs the Visual C++ 2013 x86 runtime through
 ; Tarbel.exe, before the application's own package runs. Build it with
 ;   makensis -DPAYLOAD=<folder> [-DARCH=x86|amd64] [-DOUTFILE=<setup.exe>] prerequisites.nsi

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Measures the deliverables and prints a report: figures, and where they stand
 # against their goals; no figure ever makes it fail.
 # Three benchmarks:

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Builds the deliverables (dist/x86, shipped; dist/x64, the twin the tests run)
 # and shows them working under Wine: Tarbel beside a stand-in redistributable,
 # and an installation whose custom actions are Quorvane's.
@@ -18,12 +20,16 @@ for preset in x86 x64; do
 done
 
 # The release kit: both builds, the examples' sources, signatures when a
-# certificate is given, and checksums of it all.
+# certificate is given, the archives to publish (from the x86 build, after
+# signing) and checksums of it all.
 cp examples/quorvane-actions.wxs examples/prerequisites.nsi dist/
 if [ -n "${SIGN_PFX:-}" ]; then
   scripts/sign.sh "${binaries[@]}"
 fi
-(cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs prerequisites.nsi symbols/*/*.pdb >SHA256SUMS)
+rm -f dist/installer-utilities-*.zip
+/usr/bin/python3 scripts/release_kit.py build/x86 dist
+(cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs prerequisites.nsi symbols/*/*.pdb \
+  installer-utilities-*.zip >SHA256SUMS)
 
 export WINEPREFIX="$root/build/demo/wineprefix" WINEDEBUG=-all
 wine64=/usr/lib/wine/wine64
@@ -69,5 +75,5 @@ install_demo "STOP_EARLY ends the installation early, as a success (Wine runs th
 
 echo
 echo "Deliverables (dist/SHA256SUMS):"
-ls -l dist/x86/Tarbel.exe dist/x86/Quorvane.dll
+ls -l dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/installer-utilities-*.zip
 sed 's/^/  /' dist/SHA256SUMS

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages that building and testing need; does nothing when all are present.
 set -euo pipefail
 
@@ -10,6 +12,7 @@ packages=(
   wine64 wixl msitools nsis
   osslsigncode openssl
   python3 python3-pefile
+  reuse
   googletest
 )
 

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Authenticode-signs the given files in place with the certificate in SIGN_PFX
 # (PKCS#12), time-stamped when SIGN_TIMESTAMP_URL is set. SHA-256 digests, as
 # Windows expects today. The certificate's password comes from the file named

@@ -1,11 +1,18 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 """Adds up the GoogleTest/JUnit XML results of every tier into one line.
 
-Usage: summarize_results.py RESULTS_DIR EXPECTED_SUITE...
+Usage: summarize_results.py RESULTS_DIR EXPECTED_SUITE... | --self-check
 A suite whose XML is missing (its program crashed or never ran) counts as one failure.
+RESULTS_DIR/reruns names, one a line, the suites whose program failed and ran a second time;
+SUITE.first.xml, where the first run left one, holds that run's results.
 """
+import contextlib
+import io
 import os
 import sys
+import tempfile
 import xml.etree.ElementTree as ET
 
 
@@ -26,8 +33,15 @@ def count(path):
     return tests, failures, skipped, failed_names
 
 
-def main():
-    results_dir, expected = sys.argv[1], sys.argv[2:]
+def read_reruns(results_dir):
+    path = os.path.join(results_dir, "reruns")
+    if not os.path.exists(path):
+        return []
+    with open(path) as f:
+        return list(dict.fromkeys(line.strip() for line in f if line.strip()))
+
+
+def summarize(results_dir, expected):
     passed = failed = skipped = 0
     for suite in expected:
         path = os.path.join(results_dir, suite + ".xml")
@@ -42,8 +56,48 @@ def main():
         passed += tests - failures - skips
         failed += failures
         skipped += skips
-    print(f"{passed} passed, {failed} failed" + (f", {skipped} skipped" if skipped else ""))
+    reruns = read_reruns(results_dir)
+    for suite in reruns:
+        first = os.path.join(results_dir, suite + ".first.xml")
+        names = count(first)[3] if os.path.exists(first) else None
+        print(f"  RERUN {suite}: the first run " + (
+            "left no results (crashed or did not start)" if names is None else
+            "failed " + ", ".join(names) if names else "failed outside its test cases"))
+    print(f"{passed} passed, {failed} failed, {len(reruns)} rerun" + (f", {skipped} skipped" if skipped else ""))
     return 1 if failed else 0
+
+
+CASE = '<testsuite name="{0}"><testcase name="a"/><testcase name="b">{1}</testcase></testsuite>'
+# (files in the results folder, lines the summary must print)
+SELF_CHECKS = [
+    ({"t.xml": CASE.format("t", "")}, ["2 passed, 0 failed, 0 rerun"]),
+    ({"t.xml": CASE.format("t", ""), "t.first.xml": CASE.format("t", "<failure/>"), "reruns": "t\n"},
+     ["  RERUN t: the first run failed t.b", "2 passed, 0 failed, 1 rerun"]),
+    ({"t.xml": CASE.format("t", "<failure/>"), "reruns": "t\nt\n"},
+     ["  RERUN t: the first run left no results (crashed or did not start)", "1 passed, 1 failed, 1 rerun"]),
+]
+
+
+def self_check():
+    """Runs the summary on made-up results; prints what it got wrong, returns 1 if anything."""
+    wrong = 0
+    for files, want in SELF_CHECKS:
+        with tempfile.TemporaryDirectory() as folder, contextlib.redirect_stdout(io.StringIO()) as out:
+            for name, text in files.items():
+                with open(os.path.join(folder, name), "w") as f:
+                    f.write(text)
+            summarize(folder, ["t"])
+        missing = [line for line in want if line not in out.getvalue().splitlines()]
+        if missing:
+            wrong = 1
+            print(f"summary of {sorted(files)} lacks {missing}; it printed:\n{out.getvalue()}")
+    return wrong
+
+
+def main():
+    if sys.argv[1:] == ["--self-check"]:
+        return self_check()
+    return summarize(sys.argv[1], sys.argv[2:])
 
 
 if __name__ == "__main__":

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // The shipped library as the installer uses it: loaded from disk, entry points
 // found by their decorated names, called with a real installation session.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Inputs no sensible package supplies, through the shipped library and a real
 // installer session: each has a defined result, nothing crashes and the log
 // shows what happened.

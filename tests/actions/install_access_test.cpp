@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // The installation access and the entry points, linked in with stand-ins for
 // the installer and process calls, so that the failures a real installation
 // does not produce on demand can be reached. Unarmed, the stand-ins pass

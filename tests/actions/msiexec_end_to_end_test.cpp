@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Installs the example package with the installer's own msiexec, so that the
 // shipped library runs as a real custom action in the installer's process.
 // The installer can report success for a library that failed to load or

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Many calls in one process, as a long installation makes them: nothing may
 // pile up, and sessions used from several threads at once must not interfere.
 #include <gtest/gtest.h>

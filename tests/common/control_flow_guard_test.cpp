@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Windows does not run the guard's checks itself: its loader puts them into
 // the image's guard pointers. Wine leaves the do-nothing routines there, so
 // this test puts its own recorder in their place to see that an indirect call

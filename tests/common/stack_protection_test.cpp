@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // The stand-in child is hardened like the shipped programs (same guard, entry
 // point and runtime overrides), so it shows how they end when something goes
 // wrong: at once, with one code, and without a window that would hang a

@@ -1,11 +1,15 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 """Contract checks of the shipped 32-bit binaries, and of the mitigations of their 64-bit twins.
 
 Run with Debian's interpreter (python3-pefile):
   /usr/bin/python3 tests/contract/check_binaries.py --dist DIR --symbols PDB_DIR [--arch x86|x64] \
-      --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]...
+      --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]... \
+      [--maps MAP_DIR --notices THIRD-PARTY-NOTICES.md] [--kit installer-utilities-VERSION.zip]
 """
 import collections
+import hashlib
 import itertools
 import argparse
 import os
@@ -14,8 +18,12 @@ import struct
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
+import zipfile
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from release_kit import linked_files  # noqa: E402
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 RT_NAMES = {RT_ICON: "RT_ICON", RT_GROUP_ICON: "RT_GROUP_ICON", RT_VERSION: "RT_VERSION",
@@ -476,6 +484,54 @@ def check_mentions(b, want):
     return [] if found == present else ["%s %s" % ("does not mention" if present else "mentions", text)]
 
 
+def check_notices(b, _):
+    """Every library archive or object file the linker's map shows giving code or data is named in the notices."""
+    with open(b.opts.notices, encoding="utf-8") as f:
+        notices = f.read()
+    map_path = os.path.join(b.opts.maps, os.path.splitext(os.path.basename(b.path))[0] + ".map")
+    return ["%s gives the image objects but the notices do not name it" % name
+            for name in sorted(linked_files(map_path)) if "`%s`" % name not in notices]
+
+
+# --- the release kit: (check name, problems) for each row ---
+
+def check_kit(kit, dist):
+    version = re.match(r"installer-utilities-(.+)\.zip$", os.path.basename(kit)).group(1)
+    top, sums = "installer-utilities-%s/" % version, {}
+    with zipfile.ZipFile(kit) as z:
+        members = {n[len(top):]: z.read(n) for n in z.namelist() if n.startswith(top)}
+        outside = [n for n in z.namelist() if not n.startswith(top)]
+    for line in members.get("SHA256SUMS", b"").decode().splitlines():
+        digest, name = line.split("  ", 1)
+        sums[name] = digest
+    want = {"Tarbel.exe", "Quorvane.dll", "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
+            "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO", "installer-utilities-%s.spdx" % version}
+    digest = lambda data: hashlib.sha256(data).hexdigest()
+    shipped = {f: open(os.path.join(dist, p), "rb").read() for f, p in (
+        ("Tarbel.exe", "x86/Tarbel.exe"), ("Quorvane.dll", "x86/Quorvane.dll"),
+        ("Tarbel.pdb", "symbols/x86/Tarbel.pdb"), ("Quorvane.pdb", "symbols/x86/Quorvane.pdb"))}
+    with zipfile.ZipFile(kit[:-len(".zip")] + "-symbols.zip") as z:
+        pdbs = {n: z.read(n) for n in z.namelist()}
+    buildinfo = members.get("BUILDINFO", b"").decode()
+    changelog = members.get("CHANGELOG.md", b"").decode()
+    return [
+        ("members", ["unexpected %s" % n for n in sorted(set(members) - want - {"SHA256SUMS"}) + outside] +
+         ["missing %s" % n for n in sorted(want - set(members))]),
+        ("sha256sums", ["%s: %s" % (n, "not listed" if n not in sums else "checksum differs")
+                        for n in sorted(want & set(members)) if sums.get(n) != digest(members[n])] +
+         ["lists %s, not in the kit" % n for n in sorted(set(sums) - set(members))]),
+        ("shipped-images", ["%s differs from dist" % f for f in ("Tarbel.exe", "Quorvane.dll")
+                            if members.get(f) != shipped[f]]),
+        ("buildinfo", ["no line %r" % line for line in ["Installer utilities " + version] +
+                       ["  %s  %s" % (digest(data), f) for f, data in sorted(shipped.items())]
+                       if line not in buildinfo.splitlines()] +
+         ([] if re.search(r"^commit: [0-9a-f]{40}", buildinfo, re.M) else ["no commit"])),
+        ("changelog", [] if "## [%s] - " % version in changelog else ["no entry for %s" % version]),
+        ("symbols", [] if pdbs == {"installer-utilities-%s-symbols/%s" % (version, f): shipped[f]
+                                   for f in ("Tarbel.pdb", "Quorvane.pdb")} else ["PDBs other than dist's: %s" % sorted(pdbs)]),
+    ]
+
+
 # --- what each shipped file must satisfy ---
 
 TARBEL_ICONS = [(48, 48, 8), (32, 32, 8), (16, 16, 8), (64, 64, 32), (48, 48, 32),
@@ -536,6 +592,7 @@ CONTRACT = {
         ("timestamp", check_timestamps, None),
         *X86_HARDENING,
         *HARDENING["Tarbel.exe"],
+        ("third-party-notices", check_notices, None),
     ],
     "Quorvane.dll": [
         ("image", check_image, True),
@@ -549,6 +606,7 @@ CONTRACT = {
         ("timestamp", check_timestamps, None),
         *X86_HARDENING,
         *HARDENING["Quorvane.dll"],
+        ("third-party-notices", check_notices, None),
     ],
 }
 
@@ -572,6 +630,12 @@ def run(opts):
             except Exception as e:  # one broken check must not hide the others
                 problems = ["%s: %s" % (type(e).__name__, e)]
             results.append((filename, name, "; ".join(problems) or None))
+    if opts.kit:
+        try:
+            rows = check_kit(opts.kit, os.path.dirname(os.path.abspath(opts.dist)))
+        except (OSError, zipfile.BadZipFile, AttributeError, ValueError) as e:
+            rows = [("read", ["%s: %s" % (type(e).__name__, e)])]
+        results += [(os.path.basename(opts.kit), name, "; ".join(problems) or None) for name, problems in rows]
     return results, missing
 
 
@@ -596,6 +660,9 @@ def main():
     ap.add_argument("--symbols", help="folder holding the binaries' PDBs")
     ap.add_argument("--junit", help="write JUnit XML here")
     ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")
+    ap.add_argument("--maps", help="folder holding the linker's maps, IMAGE.map")
+    ap.add_argument("--notices", help="the third-party notices the maps are checked against")
+    ap.add_argument("--kit", help="the release archive to check against the dist folder")
     opts = ap.parse_args()
 
     results, missing = run(opts)

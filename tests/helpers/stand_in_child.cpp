@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Stands in for the redistributable installer and for any program a custom
 // action runs. Steered through its environment, since its command line is
 // often fixed by the program under test:

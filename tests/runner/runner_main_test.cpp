@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Tarbel's flow in-process, for what a separate process cannot show: every
 // allocation failing in turn.
 #include <gtest/gtest.h>

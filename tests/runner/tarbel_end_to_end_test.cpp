@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Runs the built Tarbel.exe as its callers do: beside a stand-in
 // redistributable, in an environment of the test's own making.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Runs the example prerequisites setup silently, as a bootstrapper or a
 // deployment tool would, and checks what it decided: its exit code, its own
 // log, and the line that the Tarbel.exe it carries wrote.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // GoogleTest's own Notification needs std::mutex, which GCC 12's win32 thread

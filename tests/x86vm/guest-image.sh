@@ -1,4 +1,6 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Builds, or reuses from the cache, the x86-64 guest image in which 32-bit Wine runs our
 # Windows binaries. Progress goes to stderr; the last line of stdout is the image path.
 #

@@ -1,4 +1,6 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # PID 1 of the test guest (installed as /sbin/x86vm-init): mounts the job folder shared by the
 # host, runs its job.sh, leaves the exit status in job.status there, and powers off.
 # No systemd: a boot that only runs one job is much faster without it.

@@ -1,4 +1,6 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # run-in-guest.sh JOB_DIR [TIMEOUT_SECONDS]
 #
 # Boots a throwaway copy (-snapshot) of the guest image, shares JOB_DIR with it read-write and

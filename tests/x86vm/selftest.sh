@@ -1,4 +1,6 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Smoke check of the x86 guest tier: builds two tiny 32-bit Windows programs, runs them under
 # Wine in the guest, and checks that run-in-guest.sh reports success, failure and a hung guest
 # truthfully. Ends with an "N passed, N failed" line; exits non-zero when anything failed.

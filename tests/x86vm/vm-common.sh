@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # Shared by guest-image.sh, run-in-guest.sh and selftest.sh; sourced, not run. Host side only:
 # nothing here ends up in the image, so it is not part of the image key.
 

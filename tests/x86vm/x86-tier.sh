@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 # x86-tier.sh RESULTS_DIR PROGRAM...: runs the x86 builds of the named test
 # programs against the shipped dist/x86 files inside the emulated x86 machine,
 # and leaves one GoogleTest XML per program in RESULTS_DIR, x86_<program>.xml.
+# A program run twice is added to RESULTS_DIR/reruns, with its first run's XML,
+# if any, as x86_<program>.first.xml.
 # Exits non-zero when the guest does not come back; failed tests show in the XML.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -41,8 +45,10 @@ cp "$root/build/x86/tests/packages/"*.msi "$root/build/x86/tests/packages/"*.exe
       program=${programs[i]}
       echo "  echo \"running $program\""
       run="wine /tmp/job/bin/$program.exe --gtest_output=xml:x86_$program.xml >x86_$program.log 2>&1"
-      # Once more on failure, as on the host: Wine now and then fails a process start outright.
-      echo "  $run || { echo \"running $program again\"; $run; }"
+      # Once more on failure, as on the host: Wine now and then fails a process start
+      # outright. The first run's log and results are kept for the summary.
+      first="mv x86_$program.log x86_$program.first.log; mv x86_$program.xml x86_$program.first.xml 2>/dev/null"
+      echo "  $run || { echo \"running $program again\"; $first; $run; }"
     done
     echo ') &'
   done
@@ -59,6 +65,10 @@ X86VM_IMAGE=$image X86VM_CLOCK=$clock bash "$root/tests/x86vm/run-in-guest.sh" "
 echo "x86 tier: guest run took $((SECONDS - started)) s"
 for program in "${programs[@]}"; do
   [ -f "$job/results/x86_$program.xml" ] && cp "$job/results/x86_$program.xml" "$results/"
+  if [ -f "$job/results/x86_$program.first.log" ]; then
+    echo "x86_$program" >>"$results/reruns"
+    cp "$job/results/x86_$program.first.xml" "$results/" 2>/dev/null || true
+  fi
   if grep -q -E '^\[  FAILED  \]' "$job/results/x86_$program.log" 2>/dev/null; then
     echo "--- x86_$program: failures"
     grep -a -E -B2 -A6 'Failure$|^\[  FAILED  \]' "$job/results/x86_$program.log" | head -60

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
 """Draw the Tarbel application icon and write it as a Windows .ico file.
 
 Usage: make_icon.py OUTPUT.ico

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 #include <string>
 
 #include "entry_point_guard.h"

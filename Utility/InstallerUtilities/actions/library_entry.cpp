@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // The library's entry point (linked with -e): seeds the stack guard when the
 // library is loaded, then hands over to the C runtime's own start-up, which
 // calls DllMain. Only kernel32 is used here, as befits code under the loader lock.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 #include "entry_points.h"
 
 UINT __stdcall TerminateInstallWithSuccess(MSIHANDLE)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 #include "trailing_backslash.h"
 
 std::wstring RemoveOneTrailingBackslash(std::wstring_view path)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 #include "format_unsigned.h"
 
 std::wstring FormatUnsigned(std::uint32_t value)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // The image's load configuration: where Windows finds an image's Control Flow
 // Guard pointers and tables, and the folders its imports may come from. The
 // platform compiler's C runtime supplies `_load_config_used`; mingw-w64's does

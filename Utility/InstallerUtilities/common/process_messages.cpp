@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 #include "process_messages.h"
 
 #include "format_unsigned.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // The entry point of the project's programs (linked with -e): seeds the stack
 // guard, then hands over to the C runtime's own start-up.
 #include "stack_guard.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 // Replacements for corners of the statically linked runtimes. The C++
 // runtime's own versions of the last two drag in far more than these binaries
 // use: the demangler, and the whole narrow-string and exception-class

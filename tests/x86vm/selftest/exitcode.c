@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 /* exitcode N: exits with N, e.g. 3010, the "reboot required" code an installer returns. */
 #include <stdlib.h>
 #include <windows.h>

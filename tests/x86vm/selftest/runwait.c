@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: the Installer utilities authors
+// SPDX-License-Identifier: MIT
 /* runwait RESULT_FILE COMMAND_LINE
  * Starts COMMAND_LINE, waits for it and writes its exit code to RESULT_FILE, the way an
  * installer launches a child and acts on what it returned. Also reports whether it runs as a

@@ -1,0 +1,148 @@
+#!/usr/bin/python3
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
+"""Writes the release kit of an x86 build: DIST/installer-utilities-VERSION.zip and its -symbols.zip.
+
+Usage: release_kit.py BUILD_DIR DIST_DIR | --identity
+BUILD_DIR is the x86 build tree (its project version, linker maps and unsigned images);
+DIST_DIR holds x86/ (the shipped images, signed or not) and symbols/x86/ (the PDBs).
+The commit and the source date come from git, or from SOURCE_COMMIT and SOURCE_DATE_EPOCH
+when the sources are not a checkout. Both archives are byte-reproducible.
+"""
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import time
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+IMAGES = {"Tarbel.exe": "Tarbel", "Quorvane.dll": "Quorvane"}  # shipped file: its CMake target
+DOCUMENTS = ["README.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md"]
+EXAMPLES = ["examples/quorvane-actions.wxs", "examples/prerequisites.nsi"]
+TRIPLE = "i686-w64-mingw32"
+TOOLCHAIN = ["clang-19", "lld-19", "llvm-19", "libllvm19", "cmake", "ninja-build",
+             "g++-mingw-w64-i686-win32", "gcc-mingw-w64-i686-win32", "gcc-mingw-w64-base",
+             "mingw-w64-common", "mingw-w64-i686-dev", "binutils-mingw-w64-i686", "binutils",
+             "reuse", "python3.11", "zlib1g"]
+
+# lld's /map: "SECTION:OFFSET  SYMBOL  ADDRESS  [ARCHIVE:]OBJECT" for each public and static symbol.
+MAP_SYMBOL = re.compile(r"^ [0-9a-f]{4}:[0-9a-f]{8} +\S+ +[0-9a-f]{16} +(\S+)$")
+# dlltool's members of an import library: only the names of a Windows DLL's functions.
+IMPORT_ENTRY = re.compile(r"^\w*?(s\d+|h|t)\.o$")
+OWN_OBJECT = re.compile(r"\.(obj|res)$")  # the project's own objects, as CMake names them
+
+
+def linked_files(map_path):
+    """Names of the library archives and lone objects that gave an image code or data."""
+    files = set()
+    with open(map_path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            m = MAP_SYMBOL.match(line)
+            if not m or m.group(1).startswith("<"):
+                continue
+            archive, _, member = m.group(1).rpartition(":")
+            if archive and not (member.startswith(archive) and IMPORT_ENTRY.match(member[len(archive):])):
+                files.add(archive + ".a")
+            elif not archive and not OWN_OBJECT.search(member):
+                files.add(member)
+    return files
+
+
+def run(*command):
+    return subprocess.run(command, check=True, capture_output=True, text=True, cwd=ROOT).stdout.strip()
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def package_version(package):
+    return run("dpkg-query", "-W", "-f=${Version}", package)
+
+
+def library_lines(build):
+    lines = []
+    for name in sorted(set().union(*(linked_files(os.path.join(build, t + ".map")) for t in IMAGES.values()))):
+        path = os.path.realpath(run("clang-19", "--target=" + TRIPLE, "-print-file-name=" + name))
+        package = run("dpkg", "-S", path).split(":")[0]
+        lines.append("  %-14s %s  %s %s" % (name, path, package, package_version(package)))
+    return lines
+
+
+def source_identity():
+    commit = os.environ.get("SOURCE_COMMIT")
+    if commit is None:
+        commit = run("git", "rev-parse", "HEAD")
+        if run("git", "status", "--porcelain", "--untracked-files=no"):
+            commit += "-modified"
+    return commit, int(os.environ.get("SOURCE_DATE_EPOCH") or run("git", "log", "-1", "--format=%ct"))
+
+
+def spdx_document(name, commit, created):
+    # reuse writes a random namespace, the time of the run and the folder's name: all fixed here.
+    text = run("reuse", "--root", ROOT, "spdx")
+    for tag, value in (("DocumentName", name), ("DocumentNamespace", "https://spdx.org/spdxdocs/%s-%s" % (name, commit)),
+                       ("Created", created)):
+        text = re.sub(r"(?m)^%s: .*$" % tag, "%s: %s" % (tag, value), text)
+    return (text + "\n").encode("utf-8")
+
+
+def write_zip(path, members, epoch):
+    """members: {name in the archive: bytes}; sorted, with one fixed time and fixed permissions."""
+    stamp = time.gmtime(max(epoch, 315532800))[:6]  # a zip cannot date before 1980
+    with zipfile.ZipFile(path + ".part", "w") as z:
+        for name in sorted(members):
+            info = zipfile.ZipInfo(name, stamp)
+            info.create_system, info.external_attr = 3, 0o100644 << 16  # a plain file, rw-r--r--
+            z.writestr(info, members[name], compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
+    os.replace(path + ".part", path)
+
+
+def main():
+    if sys.argv[1:] == ["--identity"]:  # for a copy of the sources elsewhere: SOURCE_COMMIT SOURCE_DATE_EPOCH
+        print(*source_identity())
+        return
+    build, dist = (os.path.abspath(p) for p in sys.argv[1:3])
+    with open(os.path.join(build, "CMakeCache.txt")) as f:
+        version = re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(.+)$", f.read(), re.M).group(1)
+    commit, epoch = source_identity()
+    name, created = "installer-utilities-" + version, time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch))
+    pdbs = {t + ".pdb": os.path.join(dist, "symbols", "x86", t + ".pdb") for t in IMAGES.values()}
+    built = {f: os.path.join(build, "Utility", "InstallerUtilities", f) for f in IMAGES}
+    # The release, not the point release: the package versions below are what must match.
+    with open("/etc/os-release") as f:
+        debian = re.search(r'^VERSION="?([^"\n]*)', f.read(), re.M).group(1)
+    buildinfo = [
+        "Installer utilities %s" % version,
+        "commit: %s" % commit,
+        "source date: %s (SOURCE_DATE_EPOCH=%d, the commit's date): the time of every archive member."
+        % (created, epoch),
+        "The images and PDBs embed no time: their time stamps are 0.",
+        "built on: Debian %s (x86-64), scripts/build.sh, CMake preset x86 (Release)" % debian,
+        "",
+        "toolchain (Debian packages):",
+        *("  %-26s %s" % (p, package_version(p)) for p in TOOLCHAIN),
+        "",
+        "linked into the images (from the linker's maps; import entries for Windows' own DLLs left out):",
+        *library_lines(build),
+        "",
+        "SHA-256 as built, before any signature (what a rebuild must give):",
+        *("  %s  %s" % (sha256(p), f) for f, p in sorted({**built, **pdbs}.items())),
+    ]
+    members = {f: open(os.path.join(dist, "x86", f), "rb").read() for f in IMAGES}
+    members.update({p: open(os.path.join(ROOT, p), "rb").read() for p in DOCUMENTS + EXAMPLES})
+    members["BUILDINFO"] = ("\n".join(buildinfo) + "\n").encode("utf-8")
+    members[name + ".spdx"] = spdx_document(name, commit, created)
+    members["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(members[m]).hexdigest(), m)
+                                    for m in sorted(members)).encode("ascii")
+    write_zip(os.path.join(dist, name + ".zip"), {name + "/" + m: b for m, b in members.items()}, epoch)
+    write_zip(os.path.join(dist, name + "-symbols.zip"),
+              {name + "-symbols/" + m: open(p, "rb").read() for m, p in pdbs.items()}, epoch)
+    print("release kit: %s/%s.zip and %s-symbols.zip" % (dist, name, name))
+
+
+if __name__ == "__main__":
+    main()
