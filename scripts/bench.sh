@@ -109,7 +109,7 @@ fi
 
 echo
 echo "Installer utilities: benchmarks"
-echo "  $($wine64 --version), $(nproc) cores; BENCH_ROUNDS=$rounds; baseline: ${base_name:-none}"
+echo "  $($wine64 --version), $(nproc) cores; BENCH_ROUNDS=$rounds; ${base_name:-no baseline}"
 echo "  Each ratio: per mode of Wine's process starts (fast or slow, if the timings clearly fall in"
 echo "  two groups), the median ratio over the rounds whose two runs fell in the same mode, the modes"
 echo "  weighted by those rounds. Spread: the same estimate on 10 consecutive blocks of rounds; the"
