@@ -98,7 +98,7 @@ def spread(block_pairs, overall):
 
 def verdict(interval, goal):
     if interval is None:
-        return "not settled (too few rounds for blocks)"
+        return f"not settled (too few rounds for {BLOCKS} blocks of at least {MIN_ROUNDS_PER_MODE})"
     if interval[1] <= goal:
         return "met"
     if interval[0] > goal:
@@ -196,14 +196,16 @@ def times(results, summary, goal, reference_label, subject_labels, fixed_labels=
             if interval:
                 line += f"   {interval[0]:.3f} to {interval[1]:.3f}"
             print(line)
-            if net and against is None and overall and blocks:
+            if net and against is None:
                 headlines.append((shown, overall, blocks, interval))
 
     with open(summary, "a") as out:
         for i, (name, overall, blocks, interval) in enumerate(headlines):
-            text = (f"{name}: {overall:.3f} (blocks {min(blocks):.3f} to {max(blocks):.3f}"
-                    + (f"; 90% interval {interval[0]:.3f} to {interval[1]:.3f}" if interval else "")
-                    + f"); goal <= {goal:.2f}: {verdict(interval, goal)}")
+            text = f"{name}: " + (f"{overall:.3f}" if overall else "no estimate")
+            if interval:
+                text += (f" (blocks {min(blocks):.3f} to {max(blocks):.3f}; "
+                         f"90% interval {interval[0]:.3f} to {interval[1]:.3f})")
+            text += f"; goal <= {goal:.2f}: {verdict(interval, goal)}"
             print("  " + ("goal: " if i == 0 else "same goal: ") + text)
             out.write(text + "\n")
 

@@ -145,8 +145,11 @@ echo "  Tarbel's log after its last run: $(tr -d '\r' <"$log_file")"
 echo
 echo "== 2. _LaunchProcessSync@4 against the installer's own EXE custom action"
 echo "  One installer session (MsiOpenPackageW) of bench/launch-actions.wxs, built by wixl -a x64"
-echo "  around dist/x64/Quorvane.dll (and the baseline's); time_actions.exe times each MsiDoActionW"
-echo "  call. Each library's action that starts nothing is Wine's fixed cost of calling a DLL action."
+beside=
+[ -z "$base_dist" ] || beside=" and the baseline's"
+echo "  around dist/x64/Quorvane.dll$beside; time_actions.exe times each"
+echo "  MsiDoActionW call. Each library's action that starts nothing is Wine's fixed cost of calling"
+echo "  a DLL action."
 load_note
 msi="$bench/msi"
 rm -rf "$msi"
