@@ -139,16 +139,18 @@ def times(results, summary, goal, reference_label, subject_labels, fixed_labels=
         return threshold is not None and value > threshold
 
     def comparison(s, against, net):
-        """chunk -> (subject, other, modes) per round: subject s against the reference
-        (against None) or against subject `against`."""
+        """chunk -> (subject, other, their modes) per round: subject s against the
+        reference (against None) or against subject `against`, net of fixed costs or not."""
         def pairs(chunk):
             fs = fixed_cost(chunk, s)
             fo = 0.0 if against is None else fixed_cost(chunk, against)
             out = []
             for r in chunk:
-                a = subject(r, s) - fs
-                b = r[0] if against is None else subject(r, against) - fo
-                out.append((a if net else a + fs, b if net or against is None else b + fo, slow(a), slow(b)))
+                a = subject(r, s)
+                b = r[0] if against is None else subject(r, against)
+                # The modes are always judged on the figures less their fixed costs.
+                a_net, b_net = a - fs, b - fo
+                out.append((a_net if net else a, b_net if net else b, slow(a_net), slow(b_net)))
             return out
         return pairs
 
