@@ -1,19 +1,24 @@
 // SPDX-FileCopyrightText: the Installer utilities authors
 // SPDX-License-Identifier: MIT
-/* Times two command lines run one after the other, A, B, A, B, ..., each from
- * CreateProcessW until its process has ended. Started once under Wine, so that
- * Wine's own start-up is paid once and never counted.
+/* Times command lines run one after the other, in rounds: each round runs every
+ * command once, from CreateProcessW until its process has ended. The order
+ * turns by one place each round (A B C, B C A, C A B, ...), so that no command
+ * always follows the same other one. Started once under Wine, so that Wine's
+ * own start-up is paid once and never counted.
  *
- *   time_runs PAIRS WARMUP_PAIRS COMMAND_A COMMAND_B
+ *   time_runs ROUNDS WARMUP_ROUNDS COMMAND...
  *
- * Prints "warmup A_MS B_MS" for each discarded pair, then "pair A_MS B_MS".
- * Exits with 2 if a run cannot be started or does not end with exit code 0:
- * a figure of a failed run would mean nothing. */
+ * Prints "warmup MS..." for each discarded round, then "round MS...", the
+ * figures in the order of the commands on the command line. Exits with 2 if a
+ * run cannot be started or does not end with exit code 0: a figure of a failed
+ * run would mean nothing. */
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
+
+enum { MAX_COMMANDS = 8 };
 
 static LARGE_INTEGER frequency;
 
@@ -26,12 +31,21 @@ static double RunMilliseconds(const wchar_t* command)
     DWORD code = 0;
 
     startupInfo.cb = sizeof startupInfo;
-    wcsncpy(writable, command, 2047);
     writable[2047] = L'\0';
-    QueryPerformanceCounter(&start);
-    if (!CreateProcessW(NULL, writable, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo, &process)) {
-        fprintf(stderr, "time_runs: cannot start %ls: error %lu\n", command, GetLastError());
-        exit(2);
+    /* Under load Wine now and then fails a start with an internal error; the
+     * start is tried again, and timed from the attempt that worked. */
+    for (int attempt = 1;; ++attempt) {
+        wcsncpy(writable, command, 2047);
+        QueryPerformanceCounter(&start);
+        if (CreateProcessW(NULL, writable, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo, &process))
+            break;
+        const DWORD error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
+            fprintf(stderr, "time_runs: cannot start %ls: error %lu\n", command, error);
+            exit(2);
+        }
+        fprintf(stderr, "time_runs: starting %ls failed with error %lu, trying again\n", command, error);
+        Sleep(100);
     }
     WaitForSingleObject(process.hProcess, INFINITE);
     QueryPerformanceCounter(&end);
@@ -47,17 +61,25 @@ static double RunMilliseconds(const wchar_t* command)
 
 int wmain(int argc, wchar_t* argv[])
 {
-    if (argc != 5) {
-        fprintf(stderr, "usage: time_runs PAIRS WARMUP_PAIRS COMMAND_A COMMAND_B\n");
+    const int count = argc - 3;
+    double milliseconds[MAX_COMMANDS];
+
+    if (count < 2 || count > MAX_COMMANDS) {
+        fprintf(stderr, "usage: time_runs ROUNDS WARMUP_ROUNDS COMMAND... (2 to %d commands)\n", MAX_COMMANDS);
         return 1;
     }
-    const int pairs = _wtoi(argv[1]);
+    const int rounds = _wtoi(argv[1]);
     const int warmup = _wtoi(argv[2]);
     QueryPerformanceFrequency(&frequency);
-    for (int i = 0; i < warmup + pairs; ++i) {
-        const double a = RunMilliseconds(argv[3]);
-        const double b = RunMilliseconds(argv[4]);
-        printf("%s %.3f %.3f\n", i < warmup ? "warmup" : "pair", a, b);
+    for (int i = 0; i < warmup + rounds; ++i) {
+        for (int k = 0; k < count; ++k) {
+            const int c = (i + k) % count;
+            milliseconds[c] = RunMilliseconds(argv[3 + c]);
+        }
+        printf("%s", i < warmup ? "warmup" : "round");
+        for (int c = 0; c < count; ++c)
+            printf(" %.3f", milliseconds[c]);
+        printf("\n");
         fflush(stdout);
     }
     return 0;
