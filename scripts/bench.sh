@@ -51,6 +51,12 @@ load_note() {
   printf '  load average now: %s on %s cores%s\n' "$load" "$cores" \
     "$(awk -v l="$load" -v c="$cores" 'BEGIN { if (l > c) print " (busy: expect a wide spread)" }')"
 }
+# drive PROGRAM ARGS...: runs a timing driver under Wine. Wine has been seen to hang
+# in an action's process start for good, so the driver is stopped after a limit.
+drive() {
+  timeout --kill-after=10 "${BENCH_TIME_LIMIT:-1800}" "$wine64" "$@" ||
+    { echo "bench: $(basename "$1") failed or did not finish within ${BENCH_TIME_LIMIT:-1800} s"; exit 1; }
+}
 # windows_path UNIX_PATH: the path as Wine's Z: drive shows it.
 windows_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
@@ -140,7 +146,7 @@ if [ -n "$base_dist" ]; then
 fi
 log_file="$WINEPREFIX/drive_c/users/$(id -un)/Temp/ovt18helper.log"
 rm -f "$log_file"
-"$wine64" "$bench/time_runs.exe" "$rounds" "$warmup" "${commands[@]}" >"$bench/tarbel-times.txt"
+drive "$bench/time_runs.exe" "$rounds" "$warmup" "${commands[@]}" >"$bench/tarbel-times.txt"
 /usr/bin/python3 bench/report.py times "$bench/tarbel-times.txt" "$bench/summary.txt" 1.05 "${labels[@]}"
 echo "  Tarbel's log after its last run: $(tr -d '\r' <"$log_file")"
 
@@ -177,7 +183,7 @@ expected=(CallQuorvaneOnly=1 LaunchThroughInstaller=50 LaunchThroughQuorvane=1)
 echo "  custom action types: $types"
 [ "$types" = "$(printf '%s\n' "${expected[@]}" | sort | tr '\n' ' ')" ] ||
   { echo "bench: the package's custom action types are not as bench/launch-actions.wxs means them"; exit 1; }
-"$wine64" "$bench/time_actions.exe" "$(windows_path "$msi/launch-actions.msi")" \
+drive "$bench/time_actions.exe" "$(windows_path "$msi/launch-actions.msi")" \
   "$(windows_path "$msi/vcredist_x86.exe")" "$(windows_path "$msi/commands.txt")" "$rounds" "$warmup" \
   "${actions[@]}" >"$bench/action-times.txt"
 /usr/bin/python3 bench/report.py actions "$bench/action-times.txt" "$bench/summary.txt" 1.10 \
