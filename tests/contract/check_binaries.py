@@ -446,10 +446,9 @@ def check_stack_protector(b, minimum):
         return ["no stack-protector checks found"]
     pointer, checks = guards.most_common(1)[0]
     problems = [] if checks >= minimum else ["%d functions check the guard, want at least %d" % (checks, minimum)]
-    holder = b.pe.get_section_by_rva(pointer - base)
-    if holder is None or holder.Characteristics & 0x80000000:
-        problems.append("the guard's pointer at 0x%x is not in a read-only section" % pointer)
-        return problems
+    problem = read_only_pointer_problem(b, "the guard's pointer", pointer)
+    if problem:
+        return problems + [problem]
     guard = b.pe.get_dword_at_rva(pointer - base)
     section = b.pe.get_section_by_rva(guard - base)
     if section is None or not section.Characteristics & 0x80000000 or section.Characteristics & 0x20000000:
