@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build
-  clang-19 lld-19 llvm-19
+  clang-19 lld-19 llvm-19 clang-tidy-19 clang-format-19 gcovr
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 wixl msitools nsis
