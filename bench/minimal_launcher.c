@@ -13,7 +13,8 @@ int wmain(void)
     PROCESS_INFORMATION process;
     DWORD code = 1;
     startupInfo.cb = sizeof startupInfo;
-    if (CreateProcessW(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo, &process)) {
+    if (CreateProcessW(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo,
+                       &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &code);
     }

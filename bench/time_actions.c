@@ -41,7 +41,8 @@ static void Expect(MSIHANDLE session, const wchar_t* property, const wchar_t* ex
 {
     wchar_t value[64] = L"";
     DWORD length = 64;
-    if (MsiGetPropertyW(session, property, value, &length) != ERROR_SUCCESS || wcscmp(value, expected) != 0) {
+    if (MsiGetPropertyW(session, property, value, &length) != ERROR_SUCCESS ||
+        wcscmp(value, expected) != 0) {
         fprintf(stderr, "time_actions: %ls is \"%ls\", not \"%ls\"\n", property, value, expected);
         exit(2);
     }
@@ -52,7 +53,8 @@ static int Begins(const wchar_t* text, const wchar_t* prefix)
     return wcsncmp(text, prefix, wcslen(prefix)) == 0;
 }
 
-static MSIHANDLE OpenSession(const wchar_t* package, const wchar_t* commandLine, const wchar_t* program)
+static MSIHANDLE OpenSession(const wchar_t* package, const wchar_t* commandLine,
+                             const wchar_t* program)
 {
     MSIHANDLE session = 0;
     UINT result = MsiOpenPackageW(package, &session);
@@ -94,8 +96,9 @@ static double RunMilliseconds(MSIHANDLE session, const wchar_t* action)
     return (double)(end.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart;
 }
 
-static void CheckSameCommandLine(const wchar_t* package, const wchar_t* commandLine, const wchar_t* program,
-                                 const wchar_t* record, wchar_t** actions, int count)
+static void CheckSameCommandLine(const wchar_t* package, const wchar_t* commandLine,
+                                 const wchar_t* program, const wchar_t* record, wchar_t** actions,
+                                 int count)
 {
     char first[2048] = "", line[2048];
     FILE* file;
@@ -117,8 +120,10 @@ static void CheckSameCommandLine(const wchar_t* package, const wchar_t* commandL
         if (!Begins(actions[i], L"Launch"))
             continue;
         if (file == NULL || !fgets(line, sizeof line, file)) {
-            fprintf(stderr, "time_actions: the stand-in did not record a start for each Launch action in %ls\n",
-                    record);
+            fprintf(
+                stderr,
+                "time_actions: the stand-in did not record a start for each Launch action in %ls\n",
+                record);
             exit(2);
         }
         printf("command %ls %s", actions[i], line);
@@ -141,8 +146,10 @@ int wmain(int argc, wchar_t* argv[])
     const int count = argc - 6;
 
     if (count < 2 || count > MAX_ACTIONS) {
-        fprintf(stderr, "usage: time_actions PACKAGE PROGRAM RECORD_FILE ROUNDS WARMUP_ROUNDS ACTION... "
-                        "(2 to %d actions)\n", MAX_ACTIONS);
+        fprintf(stderr,
+                "usage: time_actions PACKAGE PROGRAM RECORD_FILE ROUNDS WARMUP_ROUNDS ACTION... "
+                "(2 to %d actions)\n",
+                MAX_ACTIONS);
         return 1;
     }
     const wchar_t* package = argv[1];
@@ -151,7 +158,8 @@ int wmain(int argc, wchar_t* argv[])
     const int warmup = _wtoi(argv[5]);
     wchar_t** actions = argv + 6;
     /* As the installer's EXE action builds it: the path, quoted only if it holds a space. */
-    swprintf(commandLine, 1024, wcschr(program, L' ') ? L"\"%ls\" /quiet /norestart" : L"%ls /quiet /norestart",
+    swprintf(commandLine, 1024,
+             wcschr(program, L' ') ? L"\"%ls\" /quiet /norestart" : L"%ls /quiet /norestart",
              program);
 
     QueryPerformanceFrequency(&frequency);

@@ -37,14 +37,16 @@ static double RunMilliseconds(const wchar_t* command)
     for (int attempt = 1;; ++attempt) {
         wcsncpy(writable, command, 2047);
         QueryPerformanceCounter(&start);
-        if (CreateProcessW(NULL, writable, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo, &process))
+        if (CreateProcessW(NULL, writable, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo,
+                           &process))
             break;
         const DWORD error = GetLastError();
         if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
             fprintf(stderr, "time_runs: cannot start %ls: error %lu\n", command, error);
             exit(2);
         }
-        fprintf(stderr, "time_runs: starting %ls failed with error %lu, trying again\n", command, error);
+        fprintf(stderr, "time_runs: starting %ls failed with error %lu, trying again\n", command,
+                error);
         Sleep(100);
     }
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -65,7 +67,8 @@ int wmain(int argc, wchar_t* argv[])
     double milliseconds[MAX_COMMANDS];
 
     if (count < 2 || count > MAX_COMMANDS) {
-        fprintf(stderr, "usage: time_runs ROUNDS WARMUP_ROUNDS COMMAND... (2 to %d commands)\n", MAX_COMMANDS);
+        fprintf(stderr, "usage: time_runs ROUNDS WARMUP_ROUNDS COMMAND... (2 to %d commands)\n",
+                MAX_COMMANDS);
         return 1;
     }
     const int rounds = _wtoi(argv[1]);

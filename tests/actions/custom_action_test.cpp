@@ -83,11 +83,13 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
     const fs::path record = scratch.path() / L"record.txt";
     ::SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
 
-    // The installer's custom-action server may hold inheritable handles; none may reach the program.
+    // The installer's custom-action server may hold inheritable handles; none may reach the
+    // program.
     const fs::path heldFile = scratch.path() / L"held by the caller.txt";
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    const HANDLE held = ::CreateFileW(heldFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      &inheritable, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held =
+        ::CreateFileW(heldFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      &inheritable, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     const std::wstring heldValue = std::to_wstring(reinterpret_cast<std::uintptr_t>(held));
 
@@ -111,9 +113,12 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
         const std::wstring commandLine = Quoted(program) + c.arguments;
         fresh.SetProperty(L"CustomActionData", commandLine);
         ::SetEnvironmentVariableW(L"STAND_IN_SLEEP_MS", c.runsFor);
-        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_HANDLE", c.checksHandles ? heldValue.c_str() : nullptr);
-        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_FILE", c.checksHandles ? heldFile.c_str() : nullptr);
-        EXPECT_EQ(0u, CallEntryPoint("_LaunchProcessSync@4", fresh.handle())) << ToUtf8(commandLine);
+        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_HANDLE",
+                                  c.checksHandles ? heldValue.c_str() : nullptr);
+        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_FILE",
+                                  c.checksHandles ? heldFile.c_str() : nullptr);
+        EXPECT_EQ(0u, CallEntryPoint("_LaunchProcessSync@4", fresh.handle()))
+            << ToUtf8(commandLine);
         ::SetEnvironmentVariableW(L"STAND_IN_SLEEP_MS", nullptr);
         ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_HANDLE", nullptr);
         ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_FILE", nullptr);
@@ -140,7 +145,8 @@ TEST_F(CustomActionTest, CommandThatCannotStartIsLoggedVerbatim)
         EXPECT_EQ(1603u, CallEntryPoint("_LaunchProcessSync@4", fresh.handle()));
         ASSERT_EQ(1u, fresh.LogLines().size());
         const std::wstring expectedStart =
-            std::wstring(L"ERROR: CreateProcess() with command line: ") + c.commandLine + L" returned: ";
+            std::wstring(L"ERROR: CreateProcess() with command line: ") + c.commandLine +
+            L" returned: ";
         const std::wstring& line = fresh.LogLines()[0];
         EXPECT_EQ(expectedStart, line.substr(0, expectedStart.size())) << ToUtf8(line);
         const std::wstring code = line.substr(std::min(line.size(), expectedStart.size()));
@@ -155,8 +161,9 @@ TEST_F(CustomActionTest, MissingProgramLogsTheSystemsErrorCode)
 {
     session.SetProperty(L"CustomActionData", L"no-such-program.exe /quiet");
     EXPECT_EQ(1603u, CallEntryPoint("_LaunchProcessSync@4", session.handle()));
-    EXPECT_EQ(Lines{L"ERROR: CreateProcess() with command line: no-such-program.exe /quiet returned: 2"},
-              session.LogLines());
+    EXPECT_EQ(
+        Lines{L"ERROR: CreateProcess() with command line: no-such-program.exe /quiet returned: 2"},
+        session.LogLines());
 }
 
 namespace {
@@ -171,7 +178,8 @@ std::vector<SeenChange> seenChanges;
 LRESULT CALLBACK NoteSettingChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SETTINGCHANGE)
-        seenChanges.push_back({wParam, lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"(null)"});
+        seenChanges.push_back(
+            {wParam, lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"(null)"});
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -48,7 +48,8 @@ TEST(HostileInput, AppdirOfAnyTextLosesOnlyItsLastBackslash)
     for (const auto& c : cases) {
         InstallerSession session(SessionPackagePath());
         session.SetProperty(L"APPDIR", c.appdir);
-        EXPECT_EQ(0u, CallEntryPoint("_RemoveAppdirTrailingBackslash@4", session.handle())) << c.what;
+        EXPECT_EQ(0u, CallEntryPoint("_RemoveAppdirTrailingBackslash@4", session.handle()))
+            << c.what;
         const std::wstring expected =
             c.appdir.back() == L'\\' ? c.appdir.substr(0, c.appdir.size() - 1) : c.appdir;
         EXPECT_TRUE(expected == session.Property(L"AppdirNoTrailingBackslash")) << c.what;
@@ -75,7 +76,8 @@ TEST(HostileInput, CommandLinesThatCannotRunAreLoggedWhole)
         EXPECT_EQ(1603u, CallEntryPoint("_LaunchProcessSync@4", session.handle())) << c.what;
         ASSERT_EQ(1u, session.LogLines().size()) << c.what;
         const std::wstring& line = session.LogLines()[0];
-        const std::wstring start = L"ERROR: CreateProcess() with command line: " + c.commandLine + L" returned: ";
+        const std::wstring start =
+            L"ERROR: CreateProcess() with command line: " + c.commandLine + L" returned: ";
         EXPECT_TRUE(line.compare(0, start.size(), start) == 0) << c.what;
         EXPECT_NE(std::wstring::npos, line.find_first_of(L"0123456789", start.size())) << c.what;
         EXPECT_EQ(L"", session.Property(L"LaunchProcessReturnValue")) << c.what;
@@ -111,8 +113,8 @@ TEST(HostileInput, AwkwardCommandLinesReachTheChildUnchanged)
 TEST(HostileInput, EscapedLogTextComesBackVerbatimFromTheInstallersFormatter)
 {
     // The alphabet leans on what the formatter treats specially.
-    const std::wstring alphabet = std::wstring(kSymbols) + L"[[]]{{}}\\\\" + L"ab1~%" +
-                                  L"\u00E9\u65E5" + kOutsideTheBmp;
+    const std::wstring alphabet =
+        std::wstring(kSymbols) + L"[[]]{{}}\\\\" + L"ab1~%" + L"\u00E9\u65E5" + kOutsideTheBmp;
     std::mt19937 random(20261208);
     InstallerSession session(SessionPackagePath());
     int mismatches = 0;
@@ -132,7 +134,8 @@ TEST(HostileInput, EscapedLogTextComesBackVerbatimFromTheInstallersFormatter)
         formatted.resize(result == ERROR_SUCCESS ? size : 0);
         if (result != ERROR_SUCCESS || formatted != text) {
             if (++mismatches <= 5)
-                ADD_FAILURE() << "formatter changed: " << ToUtf8(text) << " into " << ToUtf8(formatted);
+                ADD_FAILURE() << "formatter changed: " << ToUtf8(text) << " into "
+                              << ToUtf8(formatted);
         }
     }
     EXPECT_EQ(0, mismatches);

@@ -68,11 +68,16 @@ TEST_F(InstallAccessTest, PropertyReadFailuresAreLoggedOnceWithTheirCall)
         fake_msi::Faults faults;
         const wchar_t* logged;
     } cases[] = {
-        {{0u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 0 while making initial size call"},
-        {{1627u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 1627 while making initial size call"},
-        {{6u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 6 while making initial size call"},
+        {{0u},
+         L"ERROR: MsiGetProperty() with name: APPDIR returned: 0 while making initial size call"},
+        {{1627u},
+         L"ERROR: MsiGetProperty() with name: APPDIR returned: 1627 while making initial size "
+         L"call"},
+        {{6u},
+         L"ERROR: MsiGetProperty() with name: APPDIR returned: 6 while making initial size call"},
         {{std::nullopt, 1627u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 1627"},
-        {{std::nullopt, ERROR_MORE_DATA}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 234"},
+        {{std::nullopt, ERROR_MORE_DATA},
+         L"ERROR: MsiGetProperty() with name: APPDIR returned: 234"},
     };
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
@@ -101,8 +106,10 @@ TEST_F(InstallAccessTest, RefusedPropertyWritesFailTheActionWithTheValueLogged)
     EXPECT_EQ(1603u, LaunchProcessSync(session.handle()));
     fake_msi::Reset();
     EXPECT_EQ((Lines{
-                  L"ERROR: MsiSetProperty() with name: AppdirNoTrailingBackslash and value: C:\\App [x] returned: 1627",
-                  L"ERROR: MsiSetProperty() with name: LaunchProcessReturnValue and value: 7 returned: 1627",
+                  L"ERROR: MsiSetProperty() with name: AppdirNoTrailingBackslash and value: "
+                  L"C:\\App [x] returned: 1627",
+                  L"ERROR: MsiSetProperty() with name: LaunchProcessReturnValue and value: 7 "
+                  L"returned: 1627",
               }),
               session.LogLines());
 }
@@ -117,11 +124,13 @@ TEST_F(InstallAccessTest, ReadFailuresFailTheActionsBeforeTheyDoAnything)
     fake_msi::Reset();
     EXPECT_TRUE(fake_process::Events().empty()) << "a child was started";
     EXPECT_EQ(L"", session.Property(L"AppdirNoTrailingBackslash"));
-    EXPECT_EQ((Lines{
-                  L"ERROR: MsiGetProperty() with name: CustomActionData returned: 5 while making initial size call",
-                  L"ERROR: MsiGetProperty() with name: APPDIR returned: 5 while making initial size call",
-              }),
-              session.LogLines());
+    EXPECT_EQ(
+        (Lines{
+            L"ERROR: MsiGetProperty() with name: CustomActionData returned: 5 while making initial "
+            L"size call",
+            L"ERROR: MsiGetProperty() with name: APPDIR returned: 5 while making initial size call",
+        }),
+        session.LogLines());
 }
 
 TEST_F(InstallAccessTest, ChildThatCannotBeWaitedForOrReadFailsTheLaunch)
@@ -150,7 +159,8 @@ TEST_F(InstallAccessTest, LogLineThatCannotBeBuiltIsLostQuietly)
         const char* what;
         fake_msi::Faults faults;
     } cases[] = {
-        {"record not created", {std::nullopt, std::nullopt, std::nullopt, std::nullopt, true, false}},
+        {"record not created",
+         {std::nullopt, std::nullopt, std::nullopt, std::nullopt, true, false}},
         {"field not set", {std::nullopt, std::nullopt, std::nullopt, std::nullopt, false, true}},
     };
     for (const auto& c : cases) {
@@ -175,12 +185,12 @@ TEST_F(InstallAccessTest, RunningOutOfMemoryAnywhereFailsTheActionAndTheNextCall
         const wchar_t* value;
     } cases[] = {
         {"LaunchProcessSync", LaunchProcessSync, L"CustomActionData", nullptr},
-        {"LaunchProcessSync, failing", LaunchProcessSync, L"CustomActionData", L"no-such-program.exe [x]"},
+        {"LaunchProcessSync, failing", LaunchProcessSync, L"CustomActionData",
+         L"no-such-program.exe [x]"},
         {"RemoveAppdirTrailingBackslash", RemoveAppdirTrailingBackslash, L"APPDIR", L"C:\\App\\"},
     };
     for (const auto& c : cases) {
-        const std::wstring value =
-            c.value ? c.value : Quoted(StandInChildPath()) + L" 0";
+        const std::wstring value = c.value ? c.value : Quoted(StandInChildPath()) + L" 0";
         session.SetProperty(c.input, value);
         FailAllocationsAfter(INT_MAX);
         const UINT unhindered = c.entryPoint(session.handle());

@@ -42,12 +42,11 @@ protected:
     {
         const fs::path logPath = scratch.path() / L"install.log";
         fs::remove(logPath);
-        const DWORD exitCode =
-            RunProcess(L"msiexec.exe /i " + Quoted(Package()) + L" /qn /l*v " + Quoted(logPath) +
-                           L" " + properties,
-                       {{L"STAND_IN_RECORD", Record().wstring()},
-                        {L"STAND_IN_EXIT_CODE", toolExitCode}},
-                       scratch.path());
+        const DWORD exitCode = RunProcess(
+            L"msiexec.exe /i " + Quoted(Package()) + L" /qn /l*v " + Quoted(logPath) + L" " +
+                properties,
+            {{L"STAND_IN_RECORD", Record().wstring()}, {L"STAND_IN_EXIT_CODE", toolExitCode}},
+            scratch.path());
         log = Decode(ReadFileBytes(logPath), CP_ACP);  // the log is in the ANSI code page
         installed = installed || exitCode == ERROR_SUCCESS;
         return exitCode;
@@ -55,7 +54,8 @@ protected:
 
     bool Logged(const std::wstring& line) const
     {
-        for (std::size_t at = log.find(line); at != std::wstring::npos; at = log.find(line, at + 1)) {
+        for (std::size_t at = log.find(line); at != std::wstring::npos;
+             at = log.find(line, at + 1)) {
             const bool startsLine = at == 0 || log[at - 1] == L'\n';
             const std::size_t end = at + line.size();
             const bool endsLine = end == log.size() || log[end] == L'\r' || log[end] == L'\n';
@@ -102,9 +102,11 @@ TEST_F(MsiexecTest, DirectoryPropertyLosesItsTrailingBackslash)
     const std::size_t at = log.find(L"\n" + prefix);
     ASSERT_NE(std::wstring::npos, at) << ToUtf8(log);
     const std::size_t valueStart = at + 1 + prefix.size();
-    const std::wstring appdir = log.substr(valueStart, log.find_first_of(L"\r\n", valueStart) - valueStart);
+    const std::wstring appdir =
+        log.substr(valueStart, log.find_first_of(L"\r\n", valueStart) - valueStart);
     ASSERT_EQ(L'\\', appdir.back());
-    EXPECT_TRUE(Logged(L"Property(S): AppdirNoTrailingBackslash = " + appdir.substr(0, appdir.size() - 1)));
+    EXPECT_TRUE(
+        Logged(L"Property(S): AppdirNoTrailingBackslash = " + appdir.substr(0, appdir.size() - 1)));
 }
 
 TEST_F(MsiexecTest, FailingConfigurationCheckFailsTheInstallation)
@@ -119,8 +121,8 @@ TEST_F(MsiexecTest, MissingConfigurationToolIsLoggedAndFailsTheInstallation)
 {
     fs::remove(packageDirectory / L"ExampleAppConfig.exe");
     EXPECT_EQ(1603u, Install(L"", L"0"));
-    EXPECT_TRUE(Logged(L"ERROR: CreateProcess() with command line: " + LaunchedCommand() +
-                       L" returned: 2"))
+    EXPECT_TRUE(
+        Logged(L"ERROR: CreateProcess() with command line: " + LaunchedCommand() + L" returned: 2"))
         << ToUtf8(log);
     EXPECT_EQ(std::wstring::npos, log.find(L"Property(S): LaunchProcessReturnValue"));
     EXPECT_FALSE(ActionRan(L"RemoveAppdirTrailingBackslash"));

@@ -11,9 +11,11 @@ TEST(ProcessMessages, ReadExactlyAsLogReadersExpect)
         const wchar_t* expected;
     } cases[] = {
         {CreateProcessFailedMessage(L"Error", L"vcredist_x86.exe /quiet /norestart", 2),
-         L"Error: CreateProcess() with command line: vcredist_x86.exe /quiet /norestart returned: 2"},
+         L"Error: CreateProcess() with command line: vcredist_x86.exe /quiet /norestart returned: "
+         L"2"},
         {CreateProcessFailedMessage(L"ERROR", L"\"C:\\Program Files\\x.exe\" [A] {b}", 0xFFFFFFFFu),
-         L"ERROR: CreateProcess() with command line: \"C:\\Program Files\\x.exe\" [A] {b} returned: 4294967295"},
+         L"ERROR: CreateProcess() with command line: \"C:\\Program Files\\x.exe\" [A] {b} "
+         L"returned: 4294967295"},
         {CreateProcessFailedMessage(L"ERROR", L"", 87),
          L"ERROR: CreateProcess() with command line:  returned: 87"},
         {WaitFailedMessage(L"Error"), L"Error: WaitForSingleObject() returned WAIT_FAILED"},

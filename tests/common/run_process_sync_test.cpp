@@ -40,7 +40,9 @@ TEST_F(RunProcessSyncTest, HandsBackTheChildsExitCodeWhateverItIs)
     for (const std::uint32_t code : codes) {
         fake_process::Reset();
         std::uint32_t exitCode = 12345;
-        ASSERT_TRUE(Run(Quoted(StandInChildPath()) + L" " + std::to_wstring(code), L"Error", exitCode)) << code;
+        ASSERT_TRUE(
+            Run(Quoted(StandInChildPath()) + L" " + std::to_wstring(code), L"Error", exitCode))
+            << code;
         EXPECT_EQ(code, exitCode);
         EXPECT_TRUE(reports.empty());
         EXPECT_EQ((std::vector<std::wstring>{L"start", L"close process", L"close thread"}),
@@ -96,7 +98,9 @@ TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesCl
         {{true, 6, false, 0}, L"Error", L"Error: WaitForSingleObject() returned WAIT_FAILED"},
         {{true, 6, false, 0}, L"ERROR", L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
         {{false, 0, true, 5}, L"Error", L"Error: GetExitCodeProcess() returned: 5"},
-        {{false, 0, true, 0x80004005u}, L"ERROR", L"ERROR: GetExitCodeProcess() returned: 2147500037"},
+        {{false, 0, true, 0x80004005u},
+         L"ERROR",
+         L"ERROR: GetExitCodeProcess() returned: 2147500037"},
     };
     for (const auto& c : cases) {
         fake_process::Reset();
@@ -105,7 +109,8 @@ TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesCl
         std::uint32_t exitCode = 0;
         EXPECT_FALSE(Run(Quoted(StandInChildPath()) + L" 0", c.prefix, exitCode));
         EXPECT_EQ(std::vector<std::wstring>{c.message}, reports);
-        EXPECT_EQ((std::vector<std::wstring>{L"start", L"report", L"close process", L"close thread"}),
-                  fake_process::Events());
+        EXPECT_EQ(
+            (std::vector<std::wstring>{L"start", L"report", L"close process", L"close thread"}),
+            fake_process::Events());
     }
 }

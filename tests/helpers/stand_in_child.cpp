@@ -91,16 +91,17 @@ bool SameFile(HANDLE a, HANDLE b)
     BY_HANDLE_FILE_INFORMATION first = {}, second = {};
     return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second) &&
            first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
 }
 
 bool HoldsStartersHandle(const std::wstring& value, const std::wstring& path)
 {
-    const auto handle =
-        reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::wcstoull(value.c_str(), nullptr, 0)));
+    const auto handle = reinterpret_cast<HANDLE>(
+        static_cast<std::uintptr_t>(std::wcstoull(value.c_str(), nullptr, 0)));
     const HANDLE file =
-        ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     const bool holds = file != INVALID_HANDLE_VALUE && SameFile(handle, file);
     if (file != INVALID_HANDLE_VALUE)
         ::CloseHandle(file);
@@ -157,7 +158,8 @@ int wmain(int argc, wchar_t* argv[])
     if (!(argc > 1 && ParseCode(argv[1], code)))
         ParseCode(Variable(L"STAND_IN_EXIT_CODE"), code);
     const std::wstring inheritable = Variable(L"STAND_IN_INHERITABLE_HANDLE");
-    if (!inheritable.empty() && HoldsStartersHandle(inheritable, Variable(L"STAND_IN_INHERITABLE_FILE")))
+    if (!inheritable.empty() &&
+        HoldsStartersHandle(inheritable, Variable(L"STAND_IN_INHERITABLE_FILE")))
         code = 1;
     // ExitProcess, not a return: the C runtime must not narrow codes such as 0xC0000005.
     ::ExitProcess(code);

@@ -69,7 +69,8 @@ TEST(LogLine, LineIsTimestampColonSpaceMessageLineFeed)
         const wchar_t* line;
     } cases[] = {
         {moment, L"Exit code for Visual C++ Redistributable for Visual Studio 2013: 0",
-         L"Thu Jan 05 09:07:03 2017: Exit code for Visual C++ Redistributable for Visual Studio 2013: 0\n"},
+         L"Thu Jan 05 09:07:03 2017: Exit code for Visual C++ Redistributable for Visual Studio "
+         L"2013: 0\n"},
         {moment, L"", L"Thu Jan 05 09:07:03 2017: \n"},
         {std::nullopt, L"Error: x", L" Error: x\n"},     // a clock the formatter cannot show
         {std::nullopt, L"", L" \n"},
@@ -104,7 +105,7 @@ TEST(LogLine, LocalTimeFollowsTheTimeZoneVariable)
 TEST(LogLine, ClockOutsideTheFormattersRangeGivesNoTime)
 {
     const FixedZone zone(L"UTC0");
-    for (const std::int64_t seconds : {std::int64_t{-1}, std::int64_t{-86400}, std::int64_t{32535244800},
-                                       std::int64_t{1} << 40})
+    for (const std::int64_t seconds :
+         {std::int64_t{-1}, std::int64_t{-86400}, std::int64_t{32535244800}, std::int64_t{1} << 40})
         EXPECT_FALSE(LocalTimeOf(seconds).has_value()) << seconds;
 }

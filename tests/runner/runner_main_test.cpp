@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 TEST(RunnerMain, RunningOutOfMemoryAnywhereEndsWithThreeAndReleasesTheLog)
 {
     ScratchDirectory scratch(L"runner in process");
-    // The current directory is searched right after the program's own, which holds no redistributable.
+    // The current directory is searched right after the program's own, which holds no
+    // redistributable.
     fs::copy_file(StandInChildPath(), scratch.path() / L"vcredist_x86.exe");
     wchar_t previousDirectory[MAX_PATH];
     ::GetCurrentDirectoryW(MAX_PATH, previousDirectory);

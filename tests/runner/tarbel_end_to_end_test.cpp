@@ -42,7 +42,8 @@ std::string EscapeForRegex(const std::string& text)
 class TarbelTest : public ::testing::Test {
 protected:
     TarbelTest()
-        : app(scratch.path() / L"app"), temp(scratch.path() / L"temp"),
+        : app(scratch.path() / L"app"),
+          temp(scratch.path() / L"temp"),
           elsewhere(scratch.path() / L"elsewhere")
     {
         fs::create_directories(app);
@@ -80,9 +81,9 @@ protected:
     {
         const std::string bytes = ReadFileBytes(Log());
         std::smatch match;
-        EXPECT_TRUE(std::regex_match(bytes, match,
-                                     std::regex(std::string(kTimestampPattern) + ": " +
-                                                EscapeForRegex(message) + "\r\n")))
+        EXPECT_TRUE(std::regex_match(
+            bytes, match,
+            std::regex(std::string(kTimestampPattern) + ": " + EscapeForRegex(message) + "\r\n")))
             << "log holds: " << bytes;
         const int year = match.empty() ? 0 : std::stoi(match[5]);
         SYSTEMTIME now = {};
@@ -147,8 +148,7 @@ TEST_F(TarbelTest, AnyArgumentRunsTheRedistributableNoneRunsNothing)
     for (const auto& c : cases) {
         WriteFileBytes(Log(), earlier);
         fs::remove(Record());
-        EXPECT_EQ(c.expected, RunTarbel(c.arguments, Environment(L"3010")))
-            << ToUtf8(c.arguments);
+        EXPECT_EQ(c.expected, RunTarbel(c.arguments, Environment(L"3010"))) << ToUtf8(c.arguments);
         if (c.expected == 1) {
             EXPECT_EQ(earlier, ReadFileBytes(Log()));
             EXPECT_FALSE(fs::exists(Record()));

@@ -16,7 +16,8 @@ TEST(TemporaryDirectory, OnlyAFilledBufferCounts)
         {32, path, std::wstring(path)},
         {260, path, std::wstring(path)},   // the longest path that fits with its NUL
         {0, unfilled, std::nullopt},       // failure
-        {261, unfilled, std::nullopt},     // needs 261 characters and its NUL: the buffer was not filled
+        {261, unfilled,
+         std::nullopt},     // needs 261 characters and its NUL: the buffer was not filled
         {400, unfilled, std::nullopt},
     };
     for (const auto& c : cases)

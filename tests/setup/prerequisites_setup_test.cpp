@@ -23,9 +23,10 @@ TEST(PrerequisitesSetupTest, ActsOnEachOfTarbelsAnswers)
     const fs::path temp = scratch.path() / L"temp";
     const std::string runtime = "Visual C++ 2013 x86 runtime";
     // The failure names Tarbel's log, in the temporary folder the setup was given.
-    const std::string failed = "The " + runtime +
-                               " could not be installed. Tarbel.exe's log says why: " +
-                               ToUtf8(temp.wstring()) + "\\ovt18helper.log\r\n";
+    const std::string failed =
+        "The " + runtime +
+        " could not be installed. Tarbel.exe's log says why: " + ToUtf8(temp.wstring()) +
+        "\\ovt18helper.log\r\n";
     const std::string result = "Exit code for Visual C++ Redistributable for Visual Studio 2013: ";
     const struct {
         const wchar_t* setup;
@@ -47,8 +48,7 @@ TEST(PrerequisitesSetupTest, ActsOnEachOfTarbelsAnswers)
              " is installed; Windows must restart before it is used.\r\nSetup exit code: 3010\r\n",
          result + "3010"},
         {L"prerequisites_setup.exe", L"1603", false, 1603,
-         "Tarbel.exe exit code: 3\r\n" + failed + "Setup exit code: 1603\r\n",
-         result + "1603"},
+         "Tarbel.exe exit code: 3\r\n" + failed + "Setup exit code: 1603\r\n", result + "1603"},
         {L"prerequisites_setup.exe", L"0", true, 1603,
          "Tarbel.exe exit code: 5\r\nTarbel.exe could not write its log, " +
              ToUtf8(temp.wstring()) +

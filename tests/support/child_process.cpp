@@ -54,8 +54,8 @@ KernelHandle StartProcess(const std::wstring& commandLine, const EnvironmentOver
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE,
-                          CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                          workingDirectory.c_str(), &startup, &info)) {
+                          CREATE_UNICODE_ENVIRONMENT, environment.data(), workingDirectory.c_str(),
+                          &startup, &info)) {
         ADD_FAILURE() << "cannot start the program under test, error " << ::GetLastError();
         return KernelHandle();
     }

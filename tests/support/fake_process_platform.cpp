@@ -42,10 +42,9 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
                     LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
                     LPPROCESS_INFORMATION processInformation)
 {
-    const BOOL started = ::CreateProcessW(applicationName, commandLine, processAttributes,
-                                          threadAttributes, inheritHandles, creationFlags,
-                                          environment, currentDirectory, startupInfo,
-                                          processInformation);
+    const BOOL started = ::CreateProcessW(
+        applicationName, commandLine, processAttributes, threadAttributes, inheritHandles,
+        creationFlags, environment, currentDirectory, startupInfo, processInformation);
     if (started) {
         const AllocationFailurePause pause;
         fake_process::Events().push_back(L"start");

@@ -26,8 +26,8 @@ UINT CallEntryPoint(const char* exportName, MSIHANDLE install)
         return 0xDEADBEEF;
     }
     using EntryPoint = UINT(WINAPI*)(MSIHANDLE);
-    const auto entryPoint =
-        reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(::GetProcAddress(library, exportName)));
+    const auto entryPoint = reinterpret_cast<EntryPoint>(
+        reinterpret_cast<void*>(::GetProcAddress(library, exportName)));
     if (entryPoint == nullptr) {
         ADD_FAILURE() << exportName << " is not exported";
         return 0xDEADBEEF;

@@ -96,10 +96,11 @@ std::wstring Decode(const std::string& bytes, unsigned codePage)
 {
     if (bytes.empty())
         return {};
-    const int size = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                           nullptr, 0);
+    const int size = ::MultiByteToWideChar(codePage, 0, bytes.data(),
+                                           static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(size, L'\0');
-    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                          size);
     return text;
 }
 

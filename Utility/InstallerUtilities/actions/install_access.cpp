@@ -14,7 +14,10 @@ namespace {
 // MSIHANDLE is an integer, which unique_ptr cannot hold directly; it owns the
 // variable that holds the handle instead.
 struct RecordCloser {
-    void operator()(const MSIHANDLE* record) const noexcept { msi_platform::MsiCloseHandle(*record); }
+    void operator()(const MSIHANDLE* record) const noexcept
+    {
+        msi_platform::MsiCloseHandle(*record);
+    }
 };
 using RecordOwner = std::unique_ptr<const MSIHANDLE, RecordCloser>;
 
@@ -36,7 +39,8 @@ bool GetInstallProperty(MSIHANDLE install, const std::wstring& name, std::wstrin
         throw std::bad_alloc();
     length += 1;
     const WideBuffer buffer = AllocateWideBuffer(length);
-    const UINT readResult = msi_platform::MsiGetPropertyW(install, name.c_str(), buffer.get(), &length);
+    const UINT readResult =
+        msi_platform::MsiGetPropertyW(install, name.c_str(), buffer.get(), &length);
     if (readResult != ERROR_SUCCESS) {
         LogToInstaller(install, PropertyReadFailedMessage(name, readResult));
         return false;

@@ -10,8 +10,8 @@
 extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, LPVOID reserved);
 
 extern "C" __attribute__((no_stack_protector)) BOOL WINAPI SeededLibraryEntry(HANDLE module,
-                                                                            DWORD reason,
-                                                                            LPVOID reserved)
+                                                                              DWORD reason,
+                                                                              LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH)
         SeedStackGuard();

@@ -37,9 +37,9 @@ LogFile OpenLogFile(const std::wstring& path)
     // truncating it and without following a link, and only once it is known
     // to be a plain file of its own is it emptied and written: a planted link
     // must not turn the log into a write onto another file.
-    const HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                        nullptr);
+    const HANDLE opened =
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (opened == INVALID_HANDLE_VALUE)
         return LogFile();
     OwnedHandle file(opened);

@@ -44,7 +44,8 @@ int RunnerMain(int argc, wchar_t* argv[])
             return kRunnerCannotLog;
         return RunAndLog(*temporaryDirectory + kLogFileName);
     } catch (const std::bad_alloc&) {
-        // Whether the runtime got installed is then unknown; the caller must not take it as in place.
+        // Whether the runtime got installed is then unknown; the caller must not take it as in
+        // place.
         return kRunnerInstallFailed;
     }
 }

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <windows.h>
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     ExitProcess(argc > 1 ? (UINT)strtoul(argv[1], NULL, 10) : 0);
 }

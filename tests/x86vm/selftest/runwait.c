@@ -8,7 +8,7 @@
 #include <stdio.h>
 #include <wchar.h>
 
-int wmain(int argc, wchar_t **argv)
+int wmain(int argc, wchar_t** argv)
 {
     if (argc != 3) {
         fputs("usage: runwait RESULT_FILE COMMAND_LINE\n", stderr);
@@ -20,7 +20,7 @@ int wmain(int argc, wchar_t **argv)
     printf("runwait: wow64=%d\n", wow64 ? 1 : 0);
 
     /* CreateProcessW may write into the command line buffer. */
-    wchar_t *cmd = _wcsdup(argv[2]);
+    wchar_t* cmd = _wcsdup(argv[2]);
     STARTUPINFOW si;
     ZeroMemory(&si, sizeof si);
     si.cb = sizeof si;
@@ -36,7 +36,7 @@ int wmain(int argc, wchar_t **argv)
         return 4;
     }
 
-    FILE *f = _wfopen(argv[1], L"w");
+    FILE* f = _wfopen(argv[1], L"w");
     if (!f || fprintf(f, "%lu\n", code) < 0 || fclose(f) != 0) {
         fputs("runwait: cannot write the result file\n", stderr);
         return 5;
