@@ -7,15 +7,16 @@
   report.py sizes SIZES SUMMARY
 
 RESULTS holds the lines a timing driver printed, one figure per column in each
-"round" line. With "times" the first column is the REFERENCE and each further
-one a SUBJECT timed against it; the first SUBJECT is the one the GOAL is about.
-With "actions" each SUBJECT column is followed by one of FIXED: the same
-library's action that starts nothing, whose median is taken off the subject's
-figures before they are compared ("net"). SIZES holds one line per build: its
-name, then Tarbel.exe's and Quorvane.dll's sizes in bytes (or "-" and why it
-did not build), tab-separated, the shipped build first, then the baseline
-revision's if there is one. Each mode appends its headlines to the file
-SUMMARY. No figure makes it fail.
+"round" line, and a "redone" line for each round run again because Wine failed
+a child's start inside it. With "times" the first column is the REFERENCE and
+each further one a SUBJECT timed against it; the first SUBJECT is the one the
+GOAL is about. With "actions" each SUBJECT column is followed by one of FIXED:
+the same library's action that starts nothing, whose median is taken off the
+subject's figures before they are compared ("net"). SIZES holds one line per
+build: its name, then Tarbel.exe's and Quorvane.dll's sizes in bytes (or "-"
+and why it did not build), tab-separated, the shipped build first, then the
+baseline revision's if there is one. Each mode appends its headlines to the
+file SUMMARY. No figure makes it fail.
 
 How a ratio is estimated. Process starts under Wine fall into a fast and a
 slow mode, on either side of a round independently, so a round's ratio
@@ -47,16 +48,18 @@ MIN_ROUNDS_PER_MODE = 3
 
 
 def read_rounds(results):
-    rounds, warmups, commands = [], [], []
+    rounds, warmups, commands, redone = [], [], [], 0
     for line in open(results):
         kind, _, rest = line.partition(" ")
-        if kind == "round":
+        if kind == "redone":
+            redone += 1
+        elif kind == "round":
             rounds.append([float(v) for v in rest.split()])
         elif kind == "warmup":
             warmups.append([float(v) for v in rest.split()])
         elif kind == "command":
             commands.append(rest.rstrip())
-    return rounds, warmups, commands
+    return rounds, warmups, commands, redone
 
 
 def mode_threshold(values):
@@ -115,7 +118,7 @@ def split(rounds, count):
 
 def times(results, summary, goal, reference_label, subject_labels, fixed_labels=()):
     goal = float(goal)
-    rounds, warmups, commands = read_rounds(results)
+    rounds, warmups, commands, redone = read_rounds(results)
     for command in commands:
         print("  ran: " + command)
     labels = [reference_label]
@@ -158,6 +161,8 @@ def times(results, summary, goal, reference_label, subject_labels, fixed_labels=
 
     print(f"  {len(rounds)} rounds of {len(labels)} runs each, the order turning by one each round; "
           f"{len(warmups)} warm-up rounds before them, not counted")
+    if redone:
+        print(f"  redone rounds: {redone} (a child's start failed inside Wine)")
     width = max(len(label) for label in labels) + 2
     print(f"  {'':{width}} {'median':>8} {'middle half':>17} {'min':>8} {'max':>8}  (ms)" +
           ("  slow share" if threshold else ""))
