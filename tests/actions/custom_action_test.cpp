@@ -260,7 +260,7 @@ TEST_F(CustomActionTest, HungWindowsDoNotHoldTheBroadcast)
         {4, 6500, 10},
     };
     for (const auto& c : cases) {
-        std::vector<HungWindow> hung(c.windows);
+        std::vector<HungWindow> hung(static_cast<std::size_t>(c.windows));
         for (HungWindow& window : hung) {
             window.thread = ::CreateThread(nullptr, 0, RunHungWindow, &window, 0, nullptr);
             ASSERT_NE(nullptr, window.thread);

@@ -124,10 +124,10 @@ TEST(Soak, EightThreadsOnEightSessionsGetTheirOwnResults)
 {
     std::vector<std::unique_ptr<InstallerSession>> sessions;
     std::vector<Worker> workers(8);
-    for (int i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < workers.size(); ++i) {
         sessions.push_back(std::make_unique<InstallerSession>(SessionPackagePath()));
         workers[i].session = sessions.back()->handle();
-        workers[i].index = i;
+        workers[i].index = static_cast<int>(i);
     }
     std::vector<HANDLE> threads;
     for (Worker& worker : workers)

@@ -11,6 +11,8 @@
 extern "C" {
 extern void* __guard_check_icall_fptr;
 extern void* __guard_dispatch_icall_fptr;
+// Read by the recorders below, in assembly.
+extern void* guardedTarget;
 void* guardedTarget = nullptr;
 }
 
@@ -25,7 +27,7 @@ asm(".text\n"
 #define GUARD_RECORDER RecordingDispatch
 #else
 // x86 calls hand the target to the check pointer in %ecx, then call the target themselves.
-extern "C" __attribute__((fastcall)) void RecordingCheck(void* target)
+static __attribute__((fastcall)) void RecordingCheck(void* target)
 {
     guardedTarget = target;
 }

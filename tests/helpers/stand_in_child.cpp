@@ -55,7 +55,7 @@ void Record(const std::wstring& path)
     const std::wstring line = std::wstring(::GetCommandLineW()) + L"\n";
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
                                            nullptr, 0, nullptr, nullptr);
-    std::string bytes(size, '\0');
+    std::string bytes(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(),
                           size, nullptr, nullptr);
     const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,

@@ -56,6 +56,9 @@ void operator delete(void* memory) noexcept
     std::free(memory);
 }
 
+// <new> declares the sized form only where sized deallocation is on; the
+// prebuilt runtime calls it either way.
+void operator delete(void* memory, std::size_t) noexcept;
 void operator delete(void* memory, std::size_t) noexcept
 {
     std::free(memory);

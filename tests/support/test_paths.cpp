@@ -86,7 +86,7 @@ std::string ToUtf8(const std::wstring& text)
         return {};
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                            nullptr, 0, nullptr, nullptr);
-    std::string bytes(size, '\0');
+    std::string bytes(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
                           size, nullptr, nullptr);
     return bytes;
@@ -98,7 +98,7 @@ std::wstring Decode(const std::string& bytes, unsigned codePage)
         return {};
     const int size = ::MultiByteToWideChar(codePage, 0, bytes.data(),
                                            static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(size, L'\0');
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
     ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
                           size);
     return text;

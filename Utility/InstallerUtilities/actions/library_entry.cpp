@@ -8,6 +8,8 @@
 #include "stack_guard.h"
 
 extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, LPVOID reserved);
+// Named by the link line, not by any source.
+extern "C" BOOL WINAPI SeededLibraryEntry(HANDLE module, DWORD reason, LPVOID reserved);
 
 extern "C" __attribute__((no_stack_protector)) BOOL WINAPI SeededLibraryEntry(HANDLE module,
                                                                               DWORD reason,

@@ -5,6 +5,8 @@
 #include "stack_guard.h"
 
 extern "C" int WinMainCRTStartup();
+// Named by the link line, not by any source.
+extern "C" int SeededProgramEntry();
 
 extern "C" __attribute__((no_stack_protector)) int SeededProgramEntry()
 {

@@ -5,7 +5,11 @@
 // use: the demangler, and the whole narrow-string and exception-class
 // machinery behind the standard library's error reports. Together they are
 // most of the size of a binary that is otherwise a few kilobytes of code.
+// The runtime's own declarations of what is replaced, so that the signatures
+// are the runtime's.
+#include <bits/functexcept.h>
 #include <cstdlib>
+#include <exception>
 #include <new>
 
 #include "abnormal_end.h"
@@ -24,7 +28,7 @@ namespace __gnu_cxx {
 // Prints the demangled type of an uncaught exception to a console these
 // binaries never have. Nothing is left uncaught by design; should that ever
 // change, ending at once is all that is needed.
-void __verbose_terminate_handler()
+__attribute__((noreturn)) void __verbose_terminate_handler()
 {
     EndProcessAbnormally();
 }
