@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "entry_points.h"
 
-UINT __stdcall RefreshEnvironmentVariables(MSIHANDLE)
+UINT __stdcall RefreshEnvironmentVariables(MSIHANDLE /*install*/)
 {
     // Tells running programs (Explorer above all) to reload the environment from
     // the registry. Hung windows are skipped, and the outcome changes nothing

@@ -8,8 +8,8 @@ std::wstring FormatUnsigned(std::uint32_t value)
     wchar_t* const end = buffer + 64;
     wchar_t* first = end;
     do {
-        *--first = static_cast<wchar_t>(L'0' + value % 10);
+        *--first = static_cast<wchar_t>(L'0' + (value % 10));
         value /= 10;
     } while (value != 0);
-    return std::wstring(first, end);
+    return {first, end};
 }

@@ -24,7 +24,8 @@ bool RunProcessSync(const std::wstring& commandLine, std::wstring_view errorPref
                     const ReportSink& report, std::uint32_t& exitCode)
 {
     // CreateProcessW may write into its command line, so it gets a copy of its own.
-    WideBuffer writableCommandLine = AllocateWideBuffer(std::uint64_t{commandLine.size()} + 1);
+    const WideBuffer writableCommandLine =
+        AllocateWideBuffer(std::uint64_t{commandLine.size()} + 1);
     std::wmemcpy(writableCommandLine.get(), commandLine.c_str(), commandLine.size() + 1);
 
     STARTUPINFOW startupInfo = {};

@@ -35,6 +35,8 @@ __attribute__((noreturn)) void __verbose_terminate_handler()
 
 }  // namespace __gnu_cxx
 
+// NOLINTBEGIN(cert-dcl58-cpp): these are the runtime's own hooks, defined
+// where the runtime declares them.
 namespace std {
 
 // The standard library reports its failures through these. The ones that can
@@ -52,12 +54,12 @@ void __throw_bad_array_new_length()
     throw std::bad_alloc();
 }
 
-void __throw_length_error(const char*)
+void __throw_length_error(const char* /*what*/)
 {
     throw std::bad_alloc();
 }
 
-void __throw_logic_error(const char*)
+void __throw_logic_error(const char* /*what*/)
 {
     throw std::bad_alloc();
 }
@@ -68,3 +70,4 @@ void __throw_bad_function_call()
 }
 
 }  // namespace std
+// NOLINTEND(cert-dcl58-cpp)

@@ -6,6 +6,8 @@
 
 #include "abnormal_end.h"
 
+// Written once, by SeedStackGuard; every protected frame reads it.
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
 std::uintptr_t __stack_chk_guard = kUnseededStackGuard;
 
 void __stack_chk_fail()

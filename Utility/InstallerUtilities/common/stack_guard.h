@@ -9,8 +9,10 @@
 // project provides both itself, from kernel32 alone: the toolchain's libssp
 // would add an advapi32 import and run crypto calls inside DllMain, under
 // the loader lock.
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the compiler's names.
 extern "C" std::uintptr_t __stack_chk_guard;
 extern "C" [[noreturn]] void __stack_chk_fail();
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 
 // The guard's value until SeedStackGuard runs (the platform compiler's own defaults).
 inline constexpr std::uintptr_t kUnseededStackGuard =

@@ -2,11 +2,12 @@
 // SPDX-License-Identifier: MIT
 #include "wide_buffer.h"
 
+#include <limits>
 #include <new>
 
 std::size_t WideBufferBytes(std::uint64_t characters)
 {
-    constexpr std::size_t largest = static_cast<std::size_t>(-1);
+    constexpr auto largest = std::numeric_limits<std::size_t>::max();
     if (characters > largest / sizeof(wchar_t))
         return largest;
     return static_cast<std::size_t>(characters) * sizeof(wchar_t);

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <time.h>
+#include <ctime>
 
 #include <cstdint>
 
@@ -41,23 +41,24 @@ LogFile OpenLogFile(const std::wstring& path)
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (opened == INVALID_HANDLE_VALUE)
-        return LogFile();
+        return {};
     OwnedHandle file(opened);
 
     BY_HANDLE_FILE_INFORMATION information = {};
     if (!::GetFileInformationByHandle(file.get(), &information) ||
         !IsPlainFileOfItsOwn(::GetFileType(file.get()), information.dwFileAttributes,
                              information.nNumberOfLinks))
-        return LogFile();
+        return {};
     if (!::SetEndOfFile(file.get()))  // replaces an earlier run's log
-        return LogFile();
+        return {};
 
     // Text mode: each line feed becomes CR LF.
     const int descriptor =
         ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), _O_WRONLY | _O_TEXT);
     if (descriptor == -1)
-        return LogFile();
-    file.release();  // the descriptor owns the handle now
+        return {};
+    // The descriptor owns the handle now, and closes it.
+    static_cast<void>(file.release());
     LogFile log(::_wfdopen(descriptor, L"wt"));
     if (!log)
         ::_close(descriptor);
@@ -70,5 +71,7 @@ void WriteLogLine(std::FILE* file, std::wstring_view message)
     // the same value. The clock is read as 64-bit seconds on every
     // architecture: a 32-bit read ends in January 2038.
     const std::wstring line = FormatLogLine(LocalTimeOf(::_time64(nullptr)), message);
-    std::fputws(line.c_str(), file);
+    // A failed write is not reported: the exit code, not the log, carries the
+    // redistributable's result, and the log is where a report would go.
+    static_cast<void>(std::fputws(line.c_str(), file));
 }

@@ -8,7 +8,8 @@
 #include <string_view>
 
 struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+    // Closing flushes the log's line; a failure there is ignored like any write failure.
+    void operator()(std::FILE* file) const noexcept { static_cast<void>(std::fclose(file)); }
 };
 using LogFile = std::unique_ptr<std::FILE, FileCloser>;
 

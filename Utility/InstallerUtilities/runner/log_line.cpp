@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "log_line.h"
 
-#include <time.h>
+#include <ctime>
 
 namespace {
 
@@ -10,8 +10,8 @@ constexpr std::int64_t kLatestFormattableTime = 32535244799;
 
 void AppendTwoDigits(std::wstring& text, int value)
 {
-    text += static_cast<wchar_t>(L'0' + value / 10 % 10);
-    text += static_cast<wchar_t>(L'0' + value % 10);
+    text += static_cast<wchar_t>(L'0' + (value / 10 % 10));
+    text += static_cast<wchar_t>(L'0' + (value % 10));
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ void RestrictDllSearchToSystem32()
 
 }  // namespace
 
+// NOLINTNEXTLINE(misc-use-internal-linkage): the C runtime's start-up calls it by name.
 int wmain(int argc, wchar_t* argv[])
 {
     RestrictDllSearchToSystem32();
