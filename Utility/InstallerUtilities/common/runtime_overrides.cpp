@@ -18,7 +18,7 @@
 // console, and in a silent installation, or as SYSTEM, nobody is there to
 // close it. Every abnormal end of the runtimes linked in (terminate, a pure
 // virtual call, a broken unwind) comes here instead.
-extern "C" void abort()
+extern "C" void abort()  // GCOVR_EXCL_START: the process ends, its counts unwritten
 {
     EndProcessAbnormally();
 }
@@ -31,7 +31,7 @@ namespace __gnu_cxx {
 __attribute__((noreturn)) void __verbose_terminate_handler()
 {
     EndProcessAbnormally();
-}
+}  // GCOVR_EXCL_STOP
 
 }  // namespace __gnu_cxx
 
@@ -44,6 +44,7 @@ namespace std {
 // largest size, an array too long to allocate); the others (a string made from
 // a null pointer, an empty std::function called) cannot happen in this code.
 // Each fails the way running out of memory does, which every caller handles.
+// GCOVR_EXCL_START: only the shipped images, which no test can starve, link these.
 void __throw_bad_alloc()
 {
     throw std::bad_alloc();
@@ -68,6 +69,7 @@ void __throw_bad_function_call()
 {
     throw std::bad_alloc();
 }
+// GCOVR_EXCL_STOP
 
 }  // namespace std
 // NOLINTEND(cert-dcl58-cpp)
