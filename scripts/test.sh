@@ -64,6 +64,17 @@ mapfile -t ctest_suites < <(ctest --preset x64 -N | sed -n 's/^ *Test *#[0-9]*: 
 suites+=("${ctest_suites[@]}")
 cp build/x64/test-results/*.xml "$results/" 2>/dev/null
 
+echo "== Coverage of the product code by the x64 test programs (GCC build, build/coverage)"
+coverage_started=$SECONDS
+if scripts/coverage.sh >"$results/coverage.txt" 2>&1; then
+  junit_case coverage above_floors
+else
+  grep -v '^$' "$results/coverage.txt" | tail -20
+  junit_case coverage above_floors "coverage fell under its floors or could not be measured; see above"
+fi
+grep '^coverage:' "$results/coverage.txt"
+echo "coverage took $((SECONDS - coverage_started)) s"
+
 echo "== Contract checks of dist/x86, and of the hardening of dist/x64"
 /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --symbols dist/symbols/x86 \
   --objdump i686-w64-mingw32-objdump --forbid-path "$root" --junit "$results/contract.xml" \

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
+# Line and branch coverage of the product code (Utility/) by the x64 twin's
+# test programs under Wine, built by mingw-w64's GCC into build/coverage-x64.
+# Writes build/coverage/coverage.xml (Cobertura) and build/coverage/index.html,
+# prints one summary line, and fails under 95% of lines or 85% of branches.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build="$root/build/coverage-x64"
+report="$root/build/coverage"
+
+cmake --preset coverage >/dev/null
+cmake --build --preset coverage
+# Counts from an earlier run would add to this one's.
+find "$build" -name '*.gcda' -delete
+rm -rf "$report" "$build/test-results"
+mkdir -p "$report"
+
+# Each Windows process writes its counts beside its objects, at their Unix
+# path. From a current folder on another drive (an installer's custom-action
+# server runs in C:\windows\system32) that path would name a folder on that
+# drive: Z: is where Wine shows the Unix root. Processes that end abnormally
+# (TerminateProcess) leave no counts.
+export GCOV_PREFIX=Z:
+# Once more for a program that failed: Wine now and then fails a process start
+# outright. The first run's counts stay; they are counts of code that ran.
+ctest --preset coverage || ctest --preset coverage --rerun-failed
+
+# CMake's compiler checks leave counting objects of their own at the top of the build tree.
+gcovr --root "$root" --object-directory "$build" --filter "$root/Utility/" \
+  --exclude-directories "$build/CMakeFiles" \
+  --gcov-executable x86_64-w64-mingw32-gcov-win32 -j 2 \
+  --exclude-throw-branches --exclude-unreachable-branches \
+  --cobertura "$report/coverage.xml" --html-details "$report/index.html" \
+  --html-title "Installer utilities: coverage of the product code"
+# One line from the Cobertura totals; the floors are checked on them as gcovr rounds them.
+read -r line_rate lines_covered lines_valid branch_rate branches_covered branches_valid < <(
+  /usr/bin/python3 -c 'import sys, xml.etree.ElementTree as E
+r = E.parse(sys.argv[1]).getroot()
+print(*(r.get(k) for k in ("line-rate", "lines-covered", "lines-valid", "branch-rate", "branches-covered", "branches-valid")))' \
+    "$report/coverage.xml")
+awk -v l="$line_rate" -v lc="$lines_covered" -v lv="$lines_valid" \
+  -v b="$branch_rate" -v bc="$branches_covered" -v bv="$branches_valid" \
+  'BEGIN { printf "coverage: lines %.1f%% (%d of %d), branches %.1f%% (%d of %d)\n", 100*l, lc, lv, 100*b, bc, bv }'
+awk -v l="$line_rate" -v b="$branch_rate" 'BEGIN {
+  if (l < 0.95) { print "coverage: lines under the floor of 95%"; bad = 1 }
+  if (b < 0.85) { print "coverage: branches under the floor of 85%"; bad = 1 }
+  exit bad }'
