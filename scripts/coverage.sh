@@ -18,11 +18,11 @@ find "$build" -name '*.gcda' -delete
 rm -rf "$report" "$build/test-results"
 mkdir -p "$report"
 
-# Each Windows process writes its counts beside its objects, at their Unix
-# path. From a current folder on another drive (an installer's custom-action
-# server runs in C:\windows\system32) that path would name a folder on that
-# drive: Z: is where Wine shows the Unix root. Processes that end abnormally
-# (TerminateProcess) leave no counts.
+# Each Windows process (test programs, Tarbel started by them, Quorvane.dll in
+# the installer's custom-action server) writes its counts beside its objects,
+# named by their Unix path. Z:, where Wine shows the Unix root, in front makes
+# that a full Windows path, whatever drive the process's current folder is on.
+# Processes that end abnormally (TerminateProcess) leave no counts.
 export GCOV_PREFIX=Z:
 # Once more for a program that failed: Wine now and then fails a process start
 # outright. The first run's counts stay; they are counts of code that ran.
