@@ -40,10 +40,12 @@ namespace {
 // Writes a guard pointer the way the loader does: its page is read-only the rest of the time.
 void SetGuardPointer(void* value)
 {
-    DWORD was = 0, during = 0;
-    ASSERT_TRUE(::VirtualProtect(&GUARD_POINTER, sizeof GUARD_POINTER, PAGE_READWRITE, &was));
+    void* const page = static_cast<void*>(&GUARD_POINTER);
+    DWORD was = 0;
+    DWORD during = 0;
+    ASSERT_TRUE(::VirtualProtect(page, sizeof GUARD_POINTER, PAGE_READWRITE, &was));
     GUARD_POINTER = value;
-    ASSERT_TRUE(::VirtualProtect(&GUARD_POINTER, sizeof GUARD_POINTER, was, &during));
+    ASSERT_TRUE(::VirtualProtect(page, sizeof GUARD_POINTER, was, &during));
     EXPECT_EQ(static_cast<DWORD>(PAGE_READONLY), was);
 }
 

@@ -88,8 +88,10 @@ void LeaveACopyRunning(const std::wstring& holdFile)
 
 bool SameFile(HANDLE a, HANDLE b)
 {
-    BY_HANDLE_FILE_INFORMATION first = {}, second = {};
-    return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second) &&
+    BY_HANDLE_FILE_INFORMATION first = {};
+    BY_HANDLE_FILE_INFORMATION second = {};
+    return ::GetFileInformationByHandle(a, &first) != FALSE &&
+           ::GetFileInformationByHandle(b, &second) != FALSE &&
            first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh &&
            first.nFileIndexLow == second.nFileIndexLow;
@@ -97,7 +99,7 @@ bool SameFile(HANDLE a, HANDLE b)
 
 bool HoldsStartersHandle(const std::wstring& value, const std::wstring& path)
 {
-    const auto handle = reinterpret_cast<HANDLE>(
+    auto* const handle = reinterpret_cast<HANDLE>(
         static_cast<std::uintptr_t>(std::wcstoull(value.c_str(), nullptr, 0)));
     const HANDLE file =
         ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -131,6 +133,7 @@ void EndAsAsked(const std::wstring& how)
 
 }  // namespace
 
+// NOLINTNEXTLINE(misc-use-internal-linkage): the C runtime's start-up calls it by name.
 int wmain(int argc, wchar_t* argv[])
 {
     if (argc > 1)
@@ -155,7 +158,7 @@ int wmain(int argc, wchar_t* argv[])
         ::Sleep(20);
 
     DWORD code = 0;
-    if (!(argc > 1 && ParseCode(argv[1], code)))
+    if (argc <= 1 || !ParseCode(argv[1], code))
         ParseCode(Variable(L"STAND_IN_EXIT_CODE"), code);
     const std::wstring inheritable = Variable(L"STAND_IN_INHERITABLE_HANDLE");
     if (!inheritable.empty() &&

@@ -301,7 +301,7 @@ TEST_F(TarbelTest, TimestampIsLocalTimeAsTheTimeZoneVariableSays)
         const std::string bytes = ReadFileBytes(Log());
         std::smatch match;
         EXPECT_TRUE(std::regex_search(bytes, match, std::regex("^... ... .. (..):(..):..")));
-        return match.empty() ? -1 : std::stoi(match[1]) * 60 + std::stoi(match[2]);
+        return match.empty() ? -1 : (std::stoi(match[1]) * 60) + std::stoi(match[2]);
     };
     const int utc = minuteOfDay(L"UTC0");
     const int plusFive = minuteOfDay(L"XXX-5");
