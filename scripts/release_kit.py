@@ -26,7 +26,7 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 IMAGES = {"Tarbel.exe": "Tarbel", "Quorvane.dll": "Quorvane"}  # shipped file: its CMake target
-DOCUMENTS = ["README.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md"]
+DOCUMENTS = ["README.md", "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md"]
 EXAMPLES = ["examples/quorvane-actions.wxs", "examples/prerequisites.nsi"]
 TRIPLE = "i686-w64-mingw32"
 TOOLCHAIN = ["clang-19", "lld-19", "llvm-19", "libllvm19", "cmake", "ninja-build",
@@ -183,7 +183,8 @@ def main():
         *("  %s  %s" % (sha256(p), f) for f, p in sorted({**built, **pdbs}.items())),
     ]
     members = {f: open(os.path.join(dist, "x86", f), "rb").read() for f in IMAGES}
-    members.update({p: open(os.path.join(ROOT, p), "rb").read() for p in DOCUMENTS + EXAMPLES})
+    docs = sorted("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))
+    members.update({p: open(os.path.join(ROOT, p), "rb").read() for p in DOCUMENTS + docs + EXAMPLES})
     members["BUILDINFO"] = ("\n".join(buildinfo) + "\n").encode("utf-8")
     members[name + ".spdx"] = spdx_document(name, commit, created)
     members[name + ".cdx.json"] = sbom_document(name, version, built, libraries, created)

@@ -528,8 +528,9 @@ def check_kit(kit, dist):
         digest, name = line.split("  ", 1)
         sums[name] = digest
     want = {"Tarbel.exe", "Quorvane.dll", "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
-            "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO",
-            "installer-utilities-%s.spdx" % version, "installer-utilities-%s.cdx.json" % version}
+            "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO",
+            "installer-utilities-%s.spdx" % version, "installer-utilities-%s.cdx.json" % version,
+            *("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))}
     digest = lambda data: hashlib.sha256(data).hexdigest()
     shipped = {f: open(os.path.join(dist, p), "rb").read() for f, p in (
         ("Tarbel.exe", "x86/Tarbel.exe"), ("Quorvane.dll", "x86/Quorvane.dll"),
