@@ -85,6 +85,13 @@ else
   junit_case summary_self_check reports_reruns "the summary miscounts made-up results; see above"
 fi
 
+echo "== Links and anchors in the project's Markdown"
+if /usr/bin/python3 scripts/check_links.py; then
+  junit_case markdown_links resolve
+else
+  junit_case markdown_links resolve "a relative link or anchor in the Markdown leads nowhere; see above"
+fi
+
 echo "== The x86 builds in an emulated x86 machine"
 if [ "${SKIP_X86_GUEST:-0}" = 1 ]; then
   echo "skipped (SKIP_X86_GUEST=1)"
