@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include "child_process.h"
+#include "test_paths.h"
+
 extern "C" {
 extern void* __guard_check_icall_fptr;
 extern void* __guard_dispatch_icall_fptr;
@@ -62,4 +65,22 @@ TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
     SetGuardPointer(original);
     EXPECT_EQ(42, result);
     EXPECT_EQ(reinterpret_cast<void*>(&CalledIndirectly), checked);
+}
+
+// Windows enforces the guard itself from 8.1 on: a call to no valid target is a fail-fast.
+TEST(ControlFlowGuard, WindowsEndsACallToAnInvalidTarget)
+{
+    if (RunningUnderWine())
+        GTEST_SKIP() << "Wine does not enforce Control Flow Guard";
+    using Query = BOOL(WINAPI*)(HANDLE, int, void*, SIZE_T);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy")));
+    DWORD guard = 0;  // ProcessControlFlowGuardPolicy (7); bit 0: EnableControlFlowGuard
+    if (query == nullptr || !query(::GetCurrentProcess(), 7, &guard, sizeof guard) || !(guard & 1))
+        GTEST_SKIP() << "this Windows does not enforce Control Flow Guard (8.1 and later do)";
+    // The stand-in child has the shipped images' load configuration; the fail-fast
+    // (FAST_FAIL_GUARD_ICALL_CHECK_FAILURE) ends it with STATUS_STACK_BUFFER_OVERRUN.
+    EXPECT_EQ(
+        static_cast<DWORD>(STATUS_STACK_BUFFER_OVERRUN),
+        RunProcess(Quoted(StandInChildPath()) + L" call-invalid-target", {}, TestBinDirectory()));
 }

@@ -21,6 +21,7 @@
 //   terminate     calls std::terminate
 //   abort         calls abort
 //   stack-guard   exits with (the low 32 bits of) the stack guard's value
+//   call-invalid-target  calls one byte into a function, no valid call target
 #include <windows.h>
 
 #include <cstdint>
@@ -117,6 +118,13 @@ __attribute__((noinline)) void OverrunStackBuffer()
     asm volatile("" : : "r"(buffer) : "memory");
 }
 
+// Sixteen no-operations in a slot of the guard's bitmap of their own: one byte
+// in is no valid call target, though a call there would run to the end.
+__attribute__((noinline, aligned(16))) void CallTarget()
+{
+    asm volatile(".fill 16, 1, 0x90");
+}
+
 void EndAsAsked(const std::wstring& how)
 {
     if (how == L"smash-stack")
@@ -127,6 +135,12 @@ void EndAsAsked(const std::wstring& how)
         std::abort();
     else if (how == L"stack-guard")
         ::ExitProcess(static_cast<DWORD>(__stack_chk_guard));
+    else if (how == L"call-invalid-target") {
+        // Read back from memory, so that the call cannot go straight to a known address.
+        void (*volatile target)() =
+            reinterpret_cast<void (*)()>(reinterpret_cast<char*>(&CallTarget) + 1);
+        target();
+    }
 }
 
 }  // namespace
