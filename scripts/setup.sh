@@ -11,10 +11,12 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 wixl msitools nsis
   osslsigncode openssl
-  python3 python3-pefile
+  python3 python3-pefile faketime unzip
   reuse
   googletest
 )
+# The workflow validator comes from the npm registry; any Node.js with npm will do.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
