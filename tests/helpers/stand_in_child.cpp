@@ -118,12 +118,14 @@ __attribute__((noinline)) void OverrunStackBuffer()
     asm volatile("" : : "r"(buffer) : "memory");
 }
 
-// Sixteen no-operations in a slot of the guard's bitmap of their own: one byte
-// in is no valid call target, though a call there would run to the end.
+// Sixteen no-operations, a slot of the guard's bitmap of their own: one byte in is no
+// valid target, though a call there would run. A variable's call is always checked.
 __attribute__((noinline, aligned(16))) void CallTarget()
 {
     asm volatile(".fill 16, 1, 0x90");
 }
+void (*volatile invalidTarget)() =
+    reinterpret_cast<void (*)()>(reinterpret_cast<char*>(&CallTarget) + 1);
 
 void EndAsAsked(const std::wstring& how)
 {
@@ -135,12 +137,8 @@ void EndAsAsked(const std::wstring& how)
         std::abort();
     else if (how == L"stack-guard")
         ::ExitProcess(static_cast<DWORD>(__stack_chk_guard));
-    else if (how == L"call-invalid-target") {
-        // Read back from memory, so that the call cannot go straight to a known address.
-        void (*volatile target)() =
-            reinterpret_cast<void (*)()>(reinterpret_cast<char*>(&CallTarget) + 1);
-        target();
-    }
+    else if (how == L"call-invalid-target")
+        invalidTarget();
 }
 
 }  // namespace
