@@ -2,10 +2,12 @@
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
 # Runs every test tier and ends with one line of counts:
-#   unit and end-to-end tests of the x64 twin under Wine (CTest), installs
-#   through Wine's msiexec, contract checks of the shipped x86 files and of the
-#   release kit, the sources' licensing, and a byte-for-byte rebuild of the
-#   files and the kit from another folder.
+#   unit and end-to-end tests of the x64 twin under Wine (the test kit, run by
+#   its run-tests.cmd under Wine's cmd), installs through Wine's msiexec,
+#   contract checks of the shipped x86 files and of the kits, the sources'
+#   licensing, the CI workflow, the x86 builds in an emulated x86 machine (the
+#   same kit), and a byte-for-byte rebuild of the files and the kits from
+#   another folder.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
