@@ -67,7 +67,8 @@ TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
     EXPECT_EQ(reinterpret_cast<void*>(&CalledIndirectly), checked);
 }
 
-// Windows enforces the guard itself from 8.1 on: a call to no valid target is a fail-fast.
+// Windows enforces the guard from 8.1 on: a call to no valid target in the stand-in child,
+// built as the shipped images are, is a fail-fast (FAST_FAIL_GUARD_ICALL_CHECK_FAILURE).
 TEST(ControlFlowGuard, WindowsEndsACallToAnInvalidTarget)
 {
     using Query = BOOL(WINAPI*)(HANDLE, int, void*, SIZE_T);
@@ -77,7 +78,6 @@ TEST(ControlFlowGuard, WindowsEndsACallToAnInvalidTarget)
     if (RunningUnderWine() || !query || !query(::GetCurrentProcess(), 7, &guard, 4) || !(guard & 1))
         GTEST_SKIP() << (RunningUnderWine() ? "Wine" : "this Windows (before 8.1)")
                      << " does not enforce Control Flow Guard";
-    // Built as the shipped images are; FAST_FAIL_GUARD_ICALL_CHECK_FAILURE's exit code:
     EXPECT_EQ(static_cast<DWORD>(STATUS_STACK_BUFFER_OVERRUN),
               RunProcess(Quoted(StandInChildPath()) + L" call-invalid-target", {}, L"."));
 }

@@ -118,8 +118,7 @@ __attribute__((noinline)) void OverrunStackBuffer()
     asm volatile("" : : "r"(buffer) : "memory");
 }
 
-// Sixteen no-operations, a slot of the guard's bitmap of their own: one byte in is no
-// valid target, though a call there would run. A variable's call is always checked.
+// One byte into 16 no-operations (a guard bitmap slot): no valid target, yet it runs.
 __attribute__((noinline, aligned(16))) void CallTarget()
 {
     asm volatile(".fill 16, 1, 0x90");

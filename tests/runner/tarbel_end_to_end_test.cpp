@@ -329,10 +329,9 @@ TEST_F(TarbelTest, TimestampIsLocalTimeAsTheTimeZoneVariableSays)
 TEST_F(TarbelTest, LongTemporaryDirectoriesEitherLogOrStartNothing)
 {
     // A 250-character directory fits the temporary-path buffer, but the log path
-    // joined to it does not fit MAX_PATH: Windows refuses to open it for Tarbel,
-    // which does not declare itself long-path aware (exit 5); Wine opens it.
-    // Either way Tarbel must not run the redistributable without a log, nor
-    // lose the log line.
+    // joined to it does not fit MAX_PATH: Windows refuses it to Tarbel, which is not
+    // long-path aware (exit 5), Wine opens it. Either way Tarbel must not run the
+    // redistributable without a log, nor lose the log line.
     const std::wstring base = scratch.path().wstring() + L"\\";
     const std::wstring directory = base + std::wstring(250 - base.size(), L'L');
     ASSERT_EQ(250u, directory.size());

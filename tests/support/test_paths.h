@@ -12,8 +12,7 @@ std::filesystem::path DistDirectory();
 std::filesystem::path PackagesDirectory();
 std::filesystem::path TestBinDirectory();
 std::filesystem::path StandInChildPath();
-// Where Wine and Windows differ, a test expects what Windows documents and
-// tells Wine by the export its ntdll has and Windows' lacks.
+// Where Wine and Windows differ, tests expect what Windows documents.
 bool RunningUnderWine();
 
 // A fresh folder under the temporary directory, removed with everything in it

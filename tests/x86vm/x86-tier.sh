@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-# x86-tier.sh RESULTS_DIR TESTS_KIT [/skip:PROGRAM]...: runs the test kit's
-# run-tests.cmd for its x86 programs, against the kit's shipped x86 files, inside
-# the emulated x86 machine, as on Windows; /skip: arguments go to run-tests.cmd.
-# Leaves one GoogleTest XML per program in RESULTS_DIR, x86_<program>.xml. A
-# program run twice is added to RESULTS_DIR/reruns, with its first run's XML, if
-# any, as x86_<program>.first.xml.
+# x86-tier.sh RESULTS_DIR TESTS_KIT [/skip:PROGRAM]...: runs the test kit's run-tests.cmd
+# x86 (and the /skip: arguments) in the emulated x86 machine, as on Windows, and leaves
+# one GoogleTest XML per program in RESULTS_DIR, x86_<program>.xml. A program run twice
+# is added to RESULTS_DIR/reruns, with its first run's XML, if any, as x86_<program>.first.xml.
 # Exits non-zero when the guest does not come back; failed tests show in the XML.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -27,12 +25,10 @@ kit_name=$(basename "$kit_zip" .zip)
 # Two lanes, one per emulated processor (most of the time goes to Wine starting
 # processes): each runs its own copy of the kit, leaving out the other's programs.
 lanes=("" "")
-count=0
+n=0
 for program in "$job/kit/$kit_name"/x86/bin/*_tests.exe; do
   program=$(basename "$program" .exe)
-  [[ " $* " == *" /skip:$program "* ]] && continue
-  lanes[(count + 1) % 2]+=" /skip:$program"
-  count=$((count + 1))
+  [[ " $* " == *" /skip:$program "* ]] || lanes[n++ % 2]+=" /skip:$program"
 done
 
 {
@@ -46,8 +42,7 @@ done
   echo 'echo "guest clock: $(date -u +%FT%TZ)"'
   echo '# Windows without a display: the broadcast tests create top-level windows.'
   echo "wine reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1"
-  echo '# Wine starts its desktop process with the first window. Two lanes starting'
-  echo '# cold at once have left the window tests without one: one window first.'
+  echo '# A first window starts Wine'"'"'s desktop process, before two lanes race to start it.'
   echo "(cd /tmp/job/0/$kit_name && INSTALLER_UTILITIES_DIST='x86\\dist' INSTALLER_UTILITIES_PACKAGES='x86\\packages' \\"
   echo "  wine cmd /c 'x86\\bin\\custom_action_tests.exe --gtest_filter=*BroadcastTells*' >/dev/null 2>&1)"
   for lane in 0 1; do
@@ -68,9 +63,7 @@ rc=0
 X86VM_IMAGE=$image X86VM_CLOCK=$clock bash "$root/tests/x86vm/run-in-guest.sh" "$job" "${X86VM_TIMEOUT:-1500}" ||
   rc=$?
 echo "x86 tier: guest run took $((SECONDS - started)) s"
-for lane in 0 1; do
-  tr -d '\r' <"$job/lane$lane.txt" 2>/dev/null | sed "s/^/lane $lane: /"
-done
+for lane in 0 1; do tr -d '\r' <"$job/lane$lane.txt" | sed "s/^/lane $lane: /"; done 2>/dev/null
 cp "$job"/results/x86_*.xml "$results/" 2>/dev/null || true
 tr -d '\r' <"$job/results/all-reruns" >>"$results/reruns" 2>/dev/null || true
 for log in "$job"/results/x86_*.log; do
