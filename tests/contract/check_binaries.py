@@ -6,7 +6,8 @@
 Run with Debian's interpreter (python3-pefile):
   /usr/bin/python3 tests/contract/check_binaries.py --dist DIR --symbols PDB_DIR [--arch x86|x64] \
       --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]... \
-      [--maps MAP_DIR --notices THIRD-PARTY-NOTICES.md] [--kit installer-utilities-VERSION.zip]
+      [--maps MAP_DIR --notices THIRD-PARTY-NOTICES.md] [--kit installer-utilities-VERSION.zip] \
+      [--tests-kit installer-utilities-VERSION-tests.zip]
 """
 import collections
 import hashlib
@@ -666,6 +667,11 @@ def run(opts):
         except (OSError, zipfile.BadZipFile, AttributeError, ValueError) as e:
             rows = [("read", ["%s: %s" % (type(e).__name__, e)])]
         results += [(os.path.basename(opts.kit), name, "; ".join(problems) or None) for name, problems in rows]
+    if opts.tests_kit:  # it runs from wherever it is unpacked: no member may name a build folder
+        paths = [p.encode(e) for p in DEFAULT_FORBIDDEN_PATHS + (opts.forbid_path or []) for e in ("ascii", "utf-16-le")]
+        with zipfile.ZipFile(opts.tests_kit) as z:
+            found = ["%s names %r" % (m, p) for m in z.namelist() for data in [z.read(m)] for p in paths if p in data]
+        results.append((os.path.basename(opts.tests_kit), "no-build-paths", "; ".join(found) or None))
     return results, missing
 
 
@@ -693,6 +699,7 @@ def main():
     ap.add_argument("--maps", help="folder holding the linker's maps, IMAGE.map")
     ap.add_argument("--notices", help="the third-party notices the maps are checked against")
     ap.add_argument("--kit", help="the release archive to check against the dist folder")
+    ap.add_argument("--tests-kit", help="the test kit, to check for paths of the build machine")
     opts = ap.parse_args()
 
     results, missing = run(opts)

@@ -21,6 +21,7 @@
 //   terminate     calls std::terminate
 //   abort         calls abort
 //   stack-guard   exits with (the low 32 bits of) the stack guard's value
+//   call-invalid-target  calls one byte into a function, no valid call target
 #include <windows.h>
 
 #include <cstdint>
@@ -119,6 +120,14 @@ __attribute__((noinline)) void OverrunStackBuffer()
     asm volatile("" : : "r"(buffer) : "memory");
 }
 
+// One byte into 16 no-operations (a guard bitmap slot): no valid target, yet it runs.
+__attribute__((noinline, aligned(16))) void CallTarget()
+{
+    asm volatile(".fill 16, 1, 0x90");
+}
+void (*volatile invalidTarget)() =
+    reinterpret_cast<void (*)()>(reinterpret_cast<char*>(&CallTarget) + 1);
+
 void EndAsAsked(const std::wstring& how)
 {
     if (how == L"smash-stack")
@@ -129,6 +138,8 @@ void EndAsAsked(const std::wstring& how)
         std::abort();
     else if (how == L"stack-guard")
         ::ExitProcess(static_cast<DWORD>(__stack_chk_guard));
+    else if (how == L"call-invalid-target")
+        invalidTarget();
 }
 
 }  // namespace

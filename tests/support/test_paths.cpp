@@ -49,6 +49,11 @@ fs::path StandInChildPath()
     return TestBinDirectory() / L"stand_in_child.exe";
 }
 
+bool RunningUnderWine()
+{
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 ScratchDirectory::ScratchDirectory(const std::wstring& name)
 {
     static unsigned counter = 0;
