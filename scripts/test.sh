@@ -2,6 +2,7 @@
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
 # Runs every test tier and ends with one line of counts:
+#   the format check and clang-tidy over the strict builds of both presets,
 #   unit and end-to-end tests of the x64 twin under Wine (the test kit, run by
 #   its run-tests.cmd under Wine's cmd), installs through Wine's msiexec,
 #   contract checks of the shipped x86 files and of the kits, the sources'
@@ -47,6 +48,22 @@ junit_case() {
   } >"$results/$suite.xml"
   suites+=("$suite")
 }
+
+echo "== Static checks: the format of the C and C++ sources, clang-tidy over both compile databases"
+# The builds above are the strict ones: every warning is an error.
+if scripts/lint.sh format; then
+  junit_case format clang_format_clean
+else
+  junit_case format clang_format_clean "unformatted C or C++ sources; clang-format-19 -i them"
+fi
+for preset in x86 x64; do
+  if scripts/lint.sh tidy "$preset" >"$results/clang-tidy-$preset.txt"; then
+    junit_case "clang_tidy_$preset" no_findings
+  else
+    grep -E -A3 'error:|warning:' "$results/clang-tidy-$preset.txt" | head -60
+    junit_case "clang_tidy_$preset" no_findings "clang-tidy found something in the $preset sources; see above"
+  fi
+done
 
 echo "== The test kit under Wine's cmd: the x64 programs against the x64 twin"
 # The kit is how the tests run on Windows; here it runs as it would there,

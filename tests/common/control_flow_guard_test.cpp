@@ -76,10 +76,11 @@ TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
 TEST(ControlFlowGuard, WindowsEndsACallToAnInvalidTarget)
 {
     using Query = BOOL(WINAPI*)(HANDLE, int, void*, SIZE_T);
-    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
         ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy")));
     DWORD guard = 0;  // ProcessControlFlowGuardPolicy (7); bit 0: EnableControlFlowGuard
-    if (RunningUnderWine() || !query || !query(::GetCurrentProcess(), 7, &guard, 4) || !(guard & 1))
+    if (RunningUnderWine() || query == nullptr || !query(::GetCurrentProcess(), 7, &guard, 4) ||
+        (guard & 1) == 0)
         GTEST_SKIP() << (RunningUnderWine() ? "Wine" : "this Windows (before 8.1)")
                      << " does not enforce Control Flow Guard";
     EXPECT_EQ(static_cast<DWORD>(STATUS_STACK_BUFFER_OVERRUN),

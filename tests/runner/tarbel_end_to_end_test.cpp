@@ -219,7 +219,7 @@ TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
     for (const auto& c : cases) {
         WriteFileBytes(victim, victimBytes);
         fs::remove(Record());
-        if (c.plant) {
+        if (c.plant != nullptr) {
             c.plant(Log(), victim);
         } else if (RunningUnderWine() ||
                    RunProcess(L"cmd.exe /c mklink " + std::wstring(c.mklink) + Quoted(Log()) +
