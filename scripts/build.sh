@@ -28,6 +28,8 @@ if [ -n "${SIGN_PFX:-}" ]; then
 fi
 rm -f dist/installer-utilities-*.zip
 /usr/bin/python3 scripts/release_kit.py build/x86 dist
+# The test kit, to run the tests on Windows: docs/windows-test-kit.md.
+/usr/bin/python3 scripts/tests_kit.py . dist
 (cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs prerequisites.nsi symbols/*/*.pdb \
   installer-utilities-*.zip >SHA256SUMS)
 

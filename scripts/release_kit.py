@@ -3,6 +3,10 @@
 # SPDX-License-Identifier: MIT
 """Writes the release kit of an x86 build: DIST/installer-utilities-VERSION.zip and its -symbols.zip.
 
+The archive holds, beside the images and documents, BUILDINFO, an SPDX bill of the sources and a
+CycloneDX 1.5 SBOM of the images (installer-utilities-VERSION.cdx.json); BUILDINFO and the SBOM
+come from one reading of the linker's maps, and the SBOM's licences from THIRD-PARTY-NOTICES.md.
+
 Usage: release_kit.py BUILD_DIR DIST_DIR | --identity
 BUILD_DIR is the x86 build tree (its project version, linker maps and unsigned images);
 DIST_DIR holds x86/ (the shipped images, signed or not) and symbols/x86/ (the PDBs).
@@ -10,16 +14,19 @@ The commit and the source date come from git, or from SOURCE_COMMIT and SOURCE_D
 when the sources are not a checkout. Both archives are byte-reproducible.
 """
 import hashlib
+import json
 import os
 import re
 import subprocess
 import sys
 import time
+import urllib.parse
+import uuid
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 IMAGES = {"Tarbel.exe": "Tarbel", "Quorvane.dll": "Quorvane"}  # shipped file: its CMake target
-DOCUMENTS = ["README.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md"]
+DOCUMENTS = ["README.md", "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md"]
 EXAMPLES = ["examples/quorvane-actions.wxs", "examples/prerequisites.nsi"]
 TRIPLE = "i686-w64-mingw32"
 TOOLCHAIN = ["clang-19", "lld-19", "llvm-19", "libllvm19", "cmake", "ninja-build",
@@ -63,13 +70,54 @@ def package_version(package):
     return run("dpkg-query", "-W", "-f=${Version}", package)
 
 
-def library_lines(build):
-    lines = []
-    for name in sorted(set().union(*(linked_files(os.path.join(build, t + ".map")) for t in IMAGES.values()))):
+def linked_libraries(build):
+    """One reading of the linker's maps, for BUILDINFO, the SBOM and the notices' licences:
+    {image: [linked file names]} and, for each file, its path and Debian package (name, version, arch)."""
+    linked = {f: sorted(linked_files(os.path.join(build, t + ".map"))) for f, t in IMAGES.items()}
+    found = {}
+    for name in sorted(set().union(*linked.values())):
         path = os.path.realpath(run("clang-19", "--target=" + TRIPLE, "-print-file-name=" + name))
         package = run("dpkg", "-S", path).split(":")[0]
-        lines.append("  %-14s %s  %s %s" % (name, path, package, package_version(package)))
-    return lines
+        found[name] = (path, *run("dpkg-query", "-W", "-f=${Package} ${Version} ${Architecture}", package).split())
+    return linked, found
+
+
+def notice_licences():
+    """{linked file: SPDX expression} from the table of THIRD-PARTY-NOTICES.md."""
+    licences = {}
+    with open(os.path.join(ROOT, "THIRD-PARTY-NOTICES.md"), encoding="utf-8") as f:
+        for row in re.findall(r"(?m)^\| (`.+?) \| .+? \| (.+?) \| .+? \|$", f.read()):
+            licences.update((name, row[1]) for name in re.findall(r"`([^`]+)`", row[0]))
+    return licences
+
+
+def sbom_document(name, version, built, libraries, created):
+    """CycloneDX 1.5: the images as built, the runtime files linked into them, and which holds which."""
+    linked, found = libraries
+    licences = notice_licences()
+    components = [{"type": "application" if f.endswith(".exe") else "library", "bom-ref": f, "name": f,
+                   "version": version, "hashes": [{"alg": "SHA-256", "content": sha256(built[f])}],
+                   "licenses": [{"license": {"id": "MIT"}}]} for f in IMAGES]
+    for lib, (path, package, deb_version, arch) in sorted(found.items()):
+        components.append({
+            "type": "library", "bom-ref": "linked:" + lib, "name": lib, "version": deb_version,
+            "description": "%s from Debian's %s" % (path, package),
+            "hashes": [{"alg": "SHA-256", "content": sha256(path)}],
+            "licenses": [{"expression": licences[lib]}],
+            "purl": "pkg:deb/debian/%s@%s?arch=%s" % (package, urllib.parse.quote(deb_version, safe=":~"), arch)})
+    dependencies = [{"ref": name, "dependsOn": sorted(IMAGES)}]
+    dependencies += [{"ref": f, "dependsOn": ["linked:" + lib for lib in linked[f]]} for f in IMAGES]
+    dependencies += [{"ref": "linked:" + lib, "dependsOn": []} for lib in sorted(found)]
+    bom = {"bomFormat": "CycloneDX", "specVersion": "1.5", "version": 1,
+           "metadata": {"timestamp": created, "component": {
+               "type": "application", "bom-ref": name, "name": "installer-utilities", "version": version,
+               "licenses": [{"license": {"id": "MIT"}}]}},
+           "components": components, "dependencies": dependencies}
+    # Reproducible: the serial number is a name-based UUID of the content itself.
+    content = json.dumps(bom, sort_keys=True, separators=(",", ":"))
+    bom = {"$schema": "http://cyclonedx.org/schema/bom-1.5.schema.json", "bomFormat": "CycloneDX",
+           "specVersion": "1.5", "serialNumber": uuid.uuid5(uuid.NAMESPACE_URL, content).urn, **bom}
+    return (json.dumps(bom, indent=2) + "\n").encode("utf-8")
 
 
 def source_identity():
@@ -112,6 +160,7 @@ def main():
     name, created = "installer-utilities-" + version, time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch))
     pdbs = {t + ".pdb": os.path.join(dist, "symbols", "x86", t + ".pdb") for t in IMAGES.values()}
     built = {f: os.path.join(build, "Utility", "InstallerUtilities", f) for f in IMAGES}
+    libraries = linked_libraries(build)
     # The release, not the point release: the package versions below are what must match.
     with open("/etc/os-release") as f:
         debian = re.search(r'^VERSION="?([^"\n]*)', f.read(), re.M).group(1)
@@ -127,15 +176,18 @@ def main():
         *("  %-26s %s" % (p, package_version(p)) for p in TOOLCHAIN),
         "",
         "linked into the images (from the linker's maps; import entries for Windows' own DLLs left out):",
-        *library_lines(build),
+        *("  %-14s %s  %s %s" % (lib, path, package, deb_version)
+          for lib, (path, package, deb_version, _) in sorted(libraries[1].items())),
         "",
         "SHA-256 as built, before any signature (what a rebuild must give):",
         *("  %s  %s" % (sha256(p), f) for f, p in sorted({**built, **pdbs}.items())),
     ]
     members = {f: open(os.path.join(dist, "x86", f), "rb").read() for f in IMAGES}
-    members.update({p: open(os.path.join(ROOT, p), "rb").read() for p in DOCUMENTS + EXAMPLES})
+    docs = sorted("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))
+    members.update({p: open(os.path.join(ROOT, p), "rb").read() for p in DOCUMENTS + docs + EXAMPLES})
     members["BUILDINFO"] = ("\n".join(buildinfo) + "\n").encode("utf-8")
     members[name + ".spdx"] = spdx_document(name, commit, created)
+    members[name + ".cdx.json"] = sbom_document(name, version, built, libraries, created)
     members["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(members[m]).hexdigest(), m)
                                     for m in sorted(members)).encode("ascii")
     write_zip(os.path.join(dist, name + ".zip"), {name + "/" + m: b for m, b in members.items()}, epoch)

@@ -2,10 +2,13 @@
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
 # Runs every test tier and ends with one line of counts:
-#   unit and end-to-end tests of the x64 twin under Wine (CTest), installs
-#   through Wine's msiexec, contract checks of the shipped x86 files and of the
-#   release kit, the sources' licensing, and a byte-for-byte rebuild of the
-#   files and the kit from another folder.
+#   the format check and clang-tidy over the strict builds of both presets,
+#   unit and end-to-end tests of the x64 twin under Wine (the test kit, run by
+#   its run-tests.cmd under Wine's cmd), installs through Wine's msiexec,
+#   contract checks of the shipped x86 files and of the kits, the sources'
+#   licensing, the CI workflow, the x86 builds in an emulated x86 machine (the
+#   same kit), and a byte-for-byte rebuild of the files and the kits from
+#   another folder.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -46,23 +49,58 @@ junit_case() {
   suites+=("$suite")
 }
 
-echo "== Windows test programs (x64 twin) under Wine"
-# A test program that fails is run once more: Wine now and then fails a process
-# start outright (ERROR_INTERNAL_ERROR), about once in a thousand starts here.
-# The summary names each program run twice, with what failed the first time.
-if ! ctest --preset x64; then
-  mapfile -t failed_first < <(sed 's/^[0-9]*://' build/x64/Testing/Temporary/LastTestsFailed.log | grep -v '^wine_prefix')
-  for program in "${failed_first[@]}"; do
-    echo "$program" >>"$results/reruns"
-    # Moved, so that a second run that leaves no results is not counted by the first one's.
-    mv "build/x64/test-results/$program.xml" "$results/$program.first.xml" 2>/dev/null
-  done
-  echo "running again: ${failed_first[*]}"
-  ctest --preset x64 --rerun-failed
+echo "== Static checks: the format of the C and C++ sources, clang-tidy over both compile databases"
+# The builds above are the strict ones: every warning is an error.
+if scripts/lint.sh format; then
+  junit_case format clang_format_clean
+else
+  junit_case format clang_format_clean "unformatted C or C++ sources; clang-format-19 -i them"
 fi
-mapfile -t ctest_suites < <(ctest --preset x64 -N | sed -n 's/^ *Test *#[0-9]*: \(.*\)$/\1/p' | grep -v '^wine_prefix')
-suites+=("${ctest_suites[@]}")
-cp build/x64/test-results/*.xml "$results/" 2>/dev/null
+for preset in x86 x64; do
+  if scripts/lint.sh tidy "$preset" >"$results/clang-tidy-$preset.txt"; then
+    junit_case "clang_tidy_$preset" no_findings
+  else
+    grep -E -A3 'error:|warning:' "$results/clang-tidy-$preset.txt" | head -60
+    junit_case "clang_tidy_$preset" no_findings "clang-tidy found something in the $preset sources; see above"
+  fi
+done
+
+echo "== The test kit under Wine's cmd: the x64 programs against the x64 twin"
+# The kit is how the tests run on Windows; here it runs as it would there,
+# unpacked outside the build tree, and its own count must agree with the summary's.
+tests_kit="installer-utilities-$version-tests.zip"
+"${kit_identity[@]}" /usr/bin/python3 scripts/tests_kit.py . dist || { echo "the test kit could not be written"; exit 1; }
+kit_run=$(mktemp -d /tmp/tests-kit-XXXXXX)
+unzip -q "dist/$tests_kit" -d "$kit_run"
+kit_dir="$kit_run/${tests_kit%.zip}"
+wine=(env WINEPREFIX="$root/build/x64/wineprefix" WINEDEBUG=-all /usr/lib/wine/wine64)
+rm -rf "$root/build/x64/wineprefix"
+{ "${wine[@]}" wineboot --init &&
+  "${wine[@]}" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
+  WINEPREFIX="$root/build/x64/wineprefix" /usr/lib/wine/wineserver -w; } >/dev/null 2>&1
+(cd "$kit_dir" && "${wine[@]}" cmd /c run-tests.cmd) | tee "$results/tests-kit.txt"
+kit_status=${PIPESTATUS[0]}
+kit_programs=()
+for program in "$kit_dir"/x64/bin/*_tests.exe; do
+  kit_programs+=("x64_$(basename "$program" .exe)")
+done
+cp "$kit_dir"/results/*.xml "$results/" 2>/dev/null
+cat "$kit_dir/results/reruns" >>"$results/reruns" 2>/dev/null
+kit_line=$(tr -d '\r' <"$results/tests-kit.txt" | tail -n 1)
+summary_line=$(/usr/bin/python3 tests/summarize_results.py "$kit_dir/results" "${kit_programs[@]}" | tail -n 1)
+kit_failed=1
+[[ $kit_line == *" 0 failed,"* ]] && kit_failed=0
+if [ "$kit_line" != "$summary_line" ]; then
+  junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd said '$kit_line', the summary '$summary_line'"
+elif [ "$((kit_status != 0))" != "$kit_failed" ]; then
+  junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd exited $kit_status after '$kit_line'"
+elif ! grep -q '^x86 test programs skipped: ' "$results/tests-kit.txt"; then
+  junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd did not say why it left the x86 programs out"
+else
+  junit_case tests_kit_under_wine counts_as_the_summary
+fi
+suites+=("${kit_programs[@]}")
+rm -rf "$kit_run"
 
 echo "== Coverage of the product code by the x64 test programs (GCC build, build/coverage)"
 coverage_started=$SECONDS
@@ -78,7 +116,7 @@ echo "coverage took $((SECONDS - coverage_started)) s"
 echo "== Contract checks of dist/x86, and of the hardening of dist/x64"
 /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --symbols dist/symbols/x86 \
   --objdump i686-w64-mingw32-objdump --forbid-path "$root" --junit "$results/contract.xml" \
-  --maps build/x86 --notices THIRD-PARTY-NOTICES.md --kit "dist/${kits[0]}"
+  --maps build/x86 --notices THIRD-PARTY-NOTICES.md --kit "dist/${kits[0]}" --tests-kit "dist/$tests_kit"
 /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x64 --symbols dist/symbols/x64 --arch x64 \
   --objdump x86_64-w64-mingw32-objdump --junit "$results/contract_x64.xml"
 suites+=(contract contract_x64)
@@ -96,34 +134,52 @@ else
   junit_case summary_self_check reports_reruns "the summary miscounts made-up results; see above"
 fi
 
+echo "== Links and anchors in the project's Markdown"
+if /usr/bin/python3 scripts/check_links.py; then
+  junit_case markdown_links resolve
+else
+  junit_case markdown_links resolve "a relative link or anchor in the Markdown leads nowhere; see above"
+fi
+
+echo "== The CI workflow, against the workflow schema"
+if build/tools/node_modules/.bin/action-validator .github/workflows/ci.yml >"$results/workflow.txt" 2>&1; then
+  junit_case ci_workflow valid
+else
+  head -40 "$results/workflow.txt"
+  junit_case ci_workflow valid "the workflow does not validate; see above"
+fi
+
 echo "== The x86 builds in an emulated x86 machine"
 if [ "${SKIP_X86_GUEST:-0}" = 1 ]; then
   echo "skipped (SKIP_X86_GUEST=1)"
 else
   # The soak tests stay with the x64 twin: thousands of process starts take
   # hours under full emulation and prove nothing the twin does not.
-  x86_programs=()
-  for program in "${ctest_suites[@]}"; do
-    [ "$program" = soak_tests ] || x86_programs+=("$program")
-  done
-  if ! tests/x86vm/x86-tier.sh "$results" "${x86_programs[@]}"; then
+  if ! tests/x86vm/x86-tier.sh "$results" "dist/$tests_kit" /skip:soak_tests; then
     junit_case x86_guest comes_back "the guest did not finish its job; see the serial log above"
   fi
-  suites+=("${x86_programs[@]/#/x86_}")
+  mapfile -t x86_programs < <(unzip -Z1 "dist/$tests_kit" | sed -n 's|^[^/]*/x86/bin/\(.*_tests\)\.exe$|x86_\1|p' |
+    grep -v '^x86_soak_tests$')
+  suites+=("${x86_programs[@]}")
 fi
 
-echo "== Rebuilding dist/x86, its symbols and the release kit from a copy of the sources in another folder"
-# Build and kit outside the copied sources, whose SPDX bill must list the sources alone.
+echo "== Rebuilding dist/x86, its symbols, the release kit and the test kit from a copy of the sources in another folder"
+# Builds and kits outside the copied sources, whose SPDX bill must list the sources alone.
 elsewhere=$(mktemp -d /tmp/rebuild-XXXXXX)
 mkdir "$elsewhere/src"
 git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$elsewhere/src"
-if cmake -S "$elsewhere/src" -B "$elsewhere/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-     -DCMAKE_TOOLCHAIN_FILE="$elsewhere/src/cmake/toolchain-i686-w64-mingw32.cmake" \
-     -DDIST_DIR="$elsewhere/dist/x86" -DSYMBOLS_DIR="$elsewhere/dist/symbols/x86" \
-     -DINSTALLER_UTILITIES_TESTS=OFF >/dev/null &&
-   cmake --build "$elsewhere/out" >/dev/null &&
-   "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/release_kit.py" "$elsewhere/out" "$elsewhere/dist" >/dev/null; then
-  for file in x86/Tarbel.exe x86/Quorvane.dll symbols/x86/Tarbel.pdb symbols/x86/Quorvane.pdb "${kits[@]}"; do
+rebuilt=1
+for arch in x86 x64; do
+  toolchain=$([ "$arch" = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
+  cmake -S "$elsewhere/src" -B "$elsewhere/build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$elsewhere/src/cmake/toolchain-$toolchain.cmake" \
+    -DDIST_DIR="$elsewhere/dist/$arch" -DSYMBOLS_DIR="$elsewhere/dist/symbols/$arch" >/dev/null &&
+    cmake --build "$elsewhere/build/$arch" >/dev/null || rebuilt=0
+done
+if [ "$rebuilt" = 1 ] &&
+   "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/release_kit.py" "$elsewhere/build/x86" "$elsewhere/dist" >/dev/null &&
+   "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/tests_kit.py" "$elsewhere" "$elsewhere/dist" >/dev/null; then
+  for file in x86/Tarbel.exe x86/Quorvane.dll symbols/x86/Tarbel.pdb symbols/x86/Quorvane.pdb "${kits[@]}" "$tests_kit"; do
     if cmp -s "dist/$file" "$elsewhere/dist/$file"; then
       junit_case "reproducible_${file##*/}" identical
     else
@@ -131,7 +187,7 @@ if cmake -S "$elsewhere/src" -B "$elsewhere/out" -G Ninja -DCMAKE_BUILD_TYPE=Rel
     fi
   done
 else
-  junit_case reproducible_build builds "the copy did not build, or its release kit could not be written"
+  junit_case reproducible_build builds "the copy did not build, or its kits could not be written"
 fi
 rm -rf "$elsewhere"
 

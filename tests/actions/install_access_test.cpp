@@ -190,7 +190,8 @@ TEST_F(InstallAccessTest, RunningOutOfMemoryAnywhereFailsTheActionAndTheNextCall
         {"RemoveAppdirTrailingBackslash", RemoveAppdirTrailingBackslash, L"APPDIR", L"C:\\App\\"},
     };
     for (const auto& c : cases) {
-        const std::wstring value = c.value ? c.value : Quoted(StandInChildPath()) + L" 0";
+        const std::wstring value =
+            c.value != nullptr ? c.value : Quoted(StandInChildPath()) + L" 0";
         session.SetProperty(c.input, value);
         FailAllocationsAfter(INT_MAX);
         const UINT unhindered = c.entryPoint(session.handle());

@@ -48,7 +48,7 @@ void ExpectNoGrowth(int times, Call call)
         call(i);
     const Usage after = CurrentUsage();
     EXPECT_LE(after.handles, before.handles + 5) << "handles before " << before.handles;
-    EXPECT_LE(after.privateBytes, before.privateBytes + 4 * 1024 * 1024)
+    EXPECT_LE(after.privateBytes, before.privateBytes + (SIZE_T{4} * 1024 * 1024))
         << "private bytes before " << before.privateBytes;
 }
 
@@ -79,7 +79,7 @@ TEST(Soak, TwoThousandLaunchesLeaveNothingBehind)
 TEST(Soak, TwoThousandReadsOfLargeValuesLeaveNothingBehind)
 {
     InstallerSession session(SessionPackagePath());
-    const std::wstring large = std::wstring(64 * 1024 - 1, L'p') + L"\\";
+    const std::wstring large = std::wstring((64 * 1024) - 1, L'p') + L"\\";
     session.SetProperty(L"APPDIR", large);
     int failures = 0;
     ExpectNoGrowth(2000, [&](int) {
@@ -103,7 +103,7 @@ DWORD WINAPI Work(void* parameter)
 {
     Worker& worker = *static_cast<Worker*>(parameter);
     for (int round = 0; round < 25; ++round) {
-        const std::wstring tag = std::to_wstring(worker.index * 100 + round);
+        const std::wstring tag = std::to_wstring((worker.index * 100) + round);
         const std::wstring directory = L"C:\\T" + tag;
         const std::wstring commandLine = Quoted(StandInChildPath()) + L" " + tag;
         ::MsiSetPropertyW(worker.session, L"APPDIR", (directory + L"\\").c_str());
@@ -130,6 +130,7 @@ TEST(Soak, EightThreadsOnEightSessionsGetTheirOwnResults)
         workers[i].index = static_cast<int>(i);
     }
     std::vector<HANDLE> threads;
+    threads.reserve(workers.size());
     for (Worker& worker : workers)
         threads.push_back(::CreateThread(nullptr, 0, Work, &worker, 0, nullptr));
     ::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);

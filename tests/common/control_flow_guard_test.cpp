@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include "child_process.h"
+#include "test_paths.h"
+
 extern "C" {
 extern void* __guard_check_icall_fptr;
 extern void* __guard_dispatch_icall_fptr;
@@ -40,10 +43,12 @@ namespace {
 // Writes a guard pointer the way the loader does: its page is read-only the rest of the time.
 void SetGuardPointer(void* value)
 {
-    DWORD was = 0, during = 0;
-    ASSERT_TRUE(::VirtualProtect(&GUARD_POINTER, sizeof GUARD_POINTER, PAGE_READWRITE, &was));
+    void* const page = static_cast<void*>(&GUARD_POINTER);
+    DWORD was = 0;
+    DWORD during = 0;
+    ASSERT_TRUE(::VirtualProtect(page, sizeof GUARD_POINTER, PAGE_READWRITE, &was));
     GUARD_POINTER = value;
-    ASSERT_TRUE(::VirtualProtect(&GUARD_POINTER, sizeof GUARD_POINTER, was, &during));
+    ASSERT_TRUE(::VirtualProtect(page, sizeof GUARD_POINTER, was, &during));
     EXPECT_EQ(static_cast<DWORD>(PAGE_READONLY), was);
 }
 
@@ -64,4 +69,20 @@ TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
     SetGuardPointer(original);
     EXPECT_EQ(42, result);
     EXPECT_EQ(reinterpret_cast<void*>(&CalledIndirectly), checked);
+}
+
+// Windows enforces the guard from 8.1 on: a call to no valid target in the stand-in child,
+// built as the shipped images are, is a fail-fast (FAST_FAIL_GUARD_ICALL_CHECK_FAILURE).
+TEST(ControlFlowGuard, WindowsEndsACallToAnInvalidTarget)
+{
+    using Query = BOOL(WINAPI*)(HANDLE, int, void*, SIZE_T);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy")));
+    DWORD guard = 0;  // ProcessControlFlowGuardPolicy (7); bit 0: EnableControlFlowGuard
+    if (RunningUnderWine() || query == nullptr || !query(::GetCurrentProcess(), 7, &guard, 4) ||
+        (guard & 1) == 0)
+        GTEST_SKIP() << (RunningUnderWine() ? "Wine" : "this Windows (before 8.1)")
+                     << " does not enforce Control Flow Guard";
+    EXPECT_EQ(static_cast<DWORD>(STATUS_STACK_BUFFER_OVERRUN),
+              RunProcess(Quoted(StandInChildPath()) + L" call-invalid-target", {}, L"."));
 }

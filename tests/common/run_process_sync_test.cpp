@@ -24,7 +24,7 @@ protected:
             commandLine, prefix,
             [this](const std::wstring& message) {
                 reports.push_back(message);
-                fake_process::Events().push_back(L"report");
+                fake_process::Events().emplace_back(L"report");
             },
             exitCode);
     }

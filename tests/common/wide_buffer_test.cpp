@@ -18,7 +18,7 @@ TEST(WideBuffer, SizeIsTwoBytesPerCharacterOrTheLargestOnOverflow)
         {1, 2},
         {35, 70},
         {largest / 2, largest - 1},
-        {largest / 2 + 1, largest},               // doubling would wrap around
+        {(largest / 2) + 1, largest},               // doubling would wrap around
         {std::uint64_t{0xFFFFFFFFu} + 1,
          sizeof(std::size_t) == 4 ? largest : std::size_t(0x200000000ull)},
         {std::numeric_limits<std::uint64_t>::max(), largest},

@@ -6,12 +6,14 @@
 Run with Debian's interpreter (python3-pefile):
   /usr/bin/python3 tests/contract/check_binaries.py --dist DIR --symbols PDB_DIR [--arch x86|x64] \
       --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]... \
-      [--maps MAP_DIR --notices THIRD-PARTY-NOTICES.md] [--kit installer-utilities-VERSION.zip]
+      [--maps MAP_DIR --notices THIRD-PARTY-NOTICES.md] [--kit installer-utilities-VERSION.zip] \
+      [--tests-kit installer-utilities-VERSION-tests.zip]
 """
 import collections
 import hashlib
 import itertools
 import argparse
+import json
 import os
 import re
 import struct
@@ -22,7 +24,8 @@ import zipfile
 
 import pefile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
 from release_kit import linked_files  # noqa: E402
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
@@ -494,6 +497,28 @@ def check_notices(b, _):
 
 # --- the release kit: (check name, problems) for each row ---
 
+CYCLONEDX_SCHEMAS = os.path.join(ROOT, "build/tools/node_modules/@cyclonedx/cyclonedx-library/res/schema")
+
+
+def sbom_problems(data, buildinfo):
+    """Valid by CycloneDX's own 1.5 schema (its $refs resolved to the local files), with the images' digests as built."""
+    import jsonschema
+    store = {}
+    for f in os.listdir(CYCLONEDX_SCHEMAS):
+        if f.endswith(".schema.json"):
+            with open(os.path.join(CYCLONEDX_SCHEMAS, f)) as schema:
+                store["http://cyclonedx.org/schema/" + f] = json.load(schema)
+    bom, schema = json.loads(data), store["http://cyclonedx.org/schema/bom-1.5.SNAPSHOT.schema.json"]
+    store.update({s["$id"]: s for s in list(store.values())})
+    validator = jsonschema.Draft7Validator(schema, resolver=jsonschema.RefResolver.from_schema(schema, store=store),
+                                           format_checker=jsonschema.FormatChecker())
+    problems = ["/%s: %s" % ("/".join(map(str, e.absolute_path)), e.message[:200]) for e in validator.iter_errors(bom)]
+    components = {c.get("bom-ref"): c for c in bom.get("components", [])}
+    problems += ["%s: not with its SHA-256 as built" % f for f in ("Tarbel.exe", "Quorvane.dll")
+                 if "  %s  %s" % (components.get(f, {}).get("hashes", [{}])[0].get("content"), f) not in buildinfo]
+    return problems + ["%s: no version, licence or purl" % r for r, c in sorted(components.items())
+                       if r.startswith("linked:") and not all(c.get(k) for k in ("version", "licenses", "purl"))]
+
 def check_kit(kit, dist):
     version = re.match(r"installer-utilities-(.+)\.zip$", os.path.basename(kit)).group(1)
     top, sums = "installer-utilities-%s/" % version, {}
@@ -504,7 +529,9 @@ def check_kit(kit, dist):
         digest, name = line.split("  ", 1)
         sums[name] = digest
     want = {"Tarbel.exe", "Quorvane.dll", "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
-            "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO", "installer-utilities-%s.spdx" % version}
+            "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO",
+            "installer-utilities-%s.spdx" % version, "installer-utilities-%s.cdx.json" % version,
+            *("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))}
     digest = lambda data: hashlib.sha256(data).hexdigest()
     shipped = {f: open(os.path.join(dist, p), "rb").read() for f, p in (
         ("Tarbel.exe", "x86/Tarbel.exe"), ("Quorvane.dll", "x86/Quorvane.dll"),
@@ -513,6 +540,10 @@ def check_kit(kit, dist):
         pdbs = {n: z.read(n) for n in z.namelist()}
     buildinfo = members.get("BUILDINFO", b"").decode()
     changelog = members.get("CHANGELOG.md", b"").decode()
+    try:  # without CycloneDX's schemas (scripts/setup.sh) or jsonschema this row fails alone
+        sbom = sbom_problems(members.get("installer-utilities-%s.cdx.json" % version, b"{}"), buildinfo)
+    except (OSError, ImportError, ValueError, KeyError) as e:
+        sbom = ["cannot validate: %s: %s" % (type(e).__name__, e)]
     return [
         ("members", ["unexpected %s" % n for n in sorted(set(members) - want - {"SHA256SUMS"}) + outside] +
          ["missing %s" % n for n in sorted(want - set(members))]),
@@ -526,6 +557,7 @@ def check_kit(kit, dist):
                        if line not in buildinfo.splitlines()] +
          ([] if re.search(r"^commit: [0-9a-f]{40}", buildinfo, re.M) else ["no commit"])),
         ("changelog", [] if "## [%s] - " % version in changelog else ["no entry for %s" % version]),
+        ("sbom-cyclonedx-1.5", sbom),
         ("symbols", [] if pdbs == {"installer-utilities-%s-symbols/%s" % (version, f): shipped[f]
                                    for f in ("Tarbel.pdb", "Quorvane.pdb")} else ["PDBs other than dist's: %s" % sorted(pdbs)]),
     ]
@@ -635,6 +667,11 @@ def run(opts):
         except (OSError, zipfile.BadZipFile, AttributeError, ValueError) as e:
             rows = [("read", ["%s: %s" % (type(e).__name__, e)])]
         results += [(os.path.basename(opts.kit), name, "; ".join(problems) or None) for name, problems in rows]
+    if opts.tests_kit:  # it runs from wherever it is unpacked: no member may name a build folder
+        paths = [p.encode(e) for p in DEFAULT_FORBIDDEN_PATHS + (opts.forbid_path or []) for e in ("ascii", "utf-16-le")]
+        with zipfile.ZipFile(opts.tests_kit) as z:
+            found = ["%s names %r" % (m, p) for m in z.namelist() for data in [z.read(m)] for p in paths if p in data]
+        results.append((os.path.basename(opts.tests_kit), "no-build-paths", "; ".join(found) or None))
     return results, missing
 
 
@@ -662,6 +699,7 @@ def main():
     ap.add_argument("--maps", help="folder holding the linker's maps, IMAGE.map")
     ap.add_argument("--notices", help="the third-party notices the maps are checked against")
     ap.add_argument("--kit", help="the release archive to check against the dist folder")
+    ap.add_argument("--tests-kit", help="the test kit, to check for paths of the build machine")
     opts = ap.parse_args()
 
     results, missing = run(opts)

@@ -21,6 +21,7 @@
 //   terminate     calls std::terminate
 //   abort         calls abort
 //   stack-guard   exits with (the low 32 bits of) the stack guard's value
+//   call-invalid-target  calls one byte into a function, no valid call target
 #include <windows.h>
 
 #include <cstdint>
@@ -88,8 +89,10 @@ void LeaveACopyRunning(const std::wstring& holdFile)
 
 bool SameFile(HANDLE a, HANDLE b)
 {
-    BY_HANDLE_FILE_INFORMATION first = {}, second = {};
-    return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second) &&
+    BY_HANDLE_FILE_INFORMATION first = {};
+    BY_HANDLE_FILE_INFORMATION second = {};
+    return ::GetFileInformationByHandle(a, &first) != FALSE &&
+           ::GetFileInformationByHandle(b, &second) != FALSE &&
            first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh &&
            first.nFileIndexLow == second.nFileIndexLow;
@@ -97,7 +100,7 @@ bool SameFile(HANDLE a, HANDLE b)
 
 bool HoldsStartersHandle(const std::wstring& value, const std::wstring& path)
 {
-    const auto handle = reinterpret_cast<HANDLE>(
+    auto* const handle = reinterpret_cast<HANDLE>(
         static_cast<std::uintptr_t>(std::wcstoull(value.c_str(), nullptr, 0)));
     const HANDLE file =
         ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -117,6 +120,14 @@ __attribute__((noinline)) void OverrunStackBuffer()
     asm volatile("" : : "r"(buffer) : "memory");
 }
 
+// One byte into 16 no-operations (a guard bitmap slot): no valid target, yet it runs.
+__attribute__((noinline, aligned(16))) void CallTarget()
+{
+    asm volatile(".fill 16, 1, 0x90");
+}
+void (*volatile invalidTarget)() =
+    reinterpret_cast<void (*)()>(reinterpret_cast<char*>(&CallTarget) + 1);
+
 void EndAsAsked(const std::wstring& how)
 {
     if (how == L"smash-stack")
@@ -127,10 +138,13 @@ void EndAsAsked(const std::wstring& how)
         std::abort();
     else if (how == L"stack-guard")
         ::ExitProcess(static_cast<DWORD>(__stack_chk_guard));
+    else if (how == L"call-invalid-target")
+        invalidTarget();
 }
 
 }  // namespace
 
+// NOLINTNEXTLINE(misc-use-internal-linkage): the C runtime's start-up calls it by name.
 int wmain(int argc, wchar_t* argv[])
 {
     if (argc > 1)
@@ -155,7 +169,7 @@ int wmain(int argc, wchar_t* argv[])
         ::Sleep(20);
 
     DWORD code = 0;
-    if (!(argc > 1 && ParseCode(argv[1], code)))
+    if (argc <= 1 || !ParseCode(argv[1], code))
         ParseCode(Variable(L"STAND_IN_EXIT_CODE"), code);
     const std::wstring inheritable = Variable(L"STAND_IN_INHERITABLE_HANDLE");
     if (!inheritable.empty() &&

@@ -194,37 +194,50 @@ TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
 TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
 {
     // A user who can write to the temporary folder (SYSTEM's is shared) must
-    // not be able to turn the log into a write onto another file. Symbolic
-    // links and junctions are refused the same way, but Wine cannot make them.
+    // not be able to turn the log into a write onto another file.
     const fs::path victim = scratch.path() / L"victim.txt";
     const std::string victimBytes = "somebody else's file\r\n";
     const struct {
         const char* what;
         void (*plant)(const fs::path& log, const fs::path& victim);
         DWORD expected;
+        const wchar_t* mklink;  // a link made by mklink instead of plant
     } cases[] = {
         {"hard link to another file",
          [](const fs::path& log, const fs::path& victim) {
              ASSERT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
          },
          5},
+        {"symbolic link to another file", nullptr, 5, L""},
+        {"junction to another folder", nullptr, 5, L"/J "},
         {"directory", [](const fs::path& log, const fs::path&) { fs::create_directory(log); }, 5},
         {"earlier log longer than the new one",
          [](const fs::path& log, const fs::path&) { WriteFileBytes(log, std::string(4096, 'x')); },
          0},
     };
+    std::string notMade;
     for (const auto& c : cases) {
         WriteFileBytes(victim, victimBytes);
         fs::remove(Record());
-        c.plant(Log(), victim);
+        if (c.plant != nullptr) {
+            c.plant(Log(), victim);
+        } else if (RunningUnderWine() ||
+                   RunProcess(L"cmd.exe /c mklink " + std::wstring(c.mklink) + Quoted(Log()) +
+                                  L" " + Quoted(*c.mklink ? elsewhere : victim),
+                              {}, scratch.path()) != 0) {
+            notMade += std::string(c.what) + "; ";
+            continue;
+        }
         EXPECT_EQ(c.expected, RunTarbel(L"x", Environment())) << c.what;
         EXPECT_EQ(victimBytes, ReadFileBytes(victim)) << c.what;
         if (c.expected == 5)
             EXPECT_FALSE(fs::exists(Record())) << c.what;
         else
             ExpectLogHoldsOnly(kResultLine + "0");
-        fs::remove_all(Log());
+        fs::remove_all(Log());  // a link, or a junction to the empty folder: not its target
     }
+    if (!notMade.empty())
+        GTEST_SKIP() << "not made (by Wine never; a symbolic link needs the right): " << notMade;
 }
 
 TEST_F(TarbelTest, ProcessLeftRunningByTheRedistributableHoldsNothingOfTarbels)
@@ -301,7 +314,7 @@ TEST_F(TarbelTest, TimestampIsLocalTimeAsTheTimeZoneVariableSays)
         const std::string bytes = ReadFileBytes(Log());
         std::smatch match;
         EXPECT_TRUE(std::regex_search(bytes, match, std::regex("^... ... .. (..):(..):..")));
-        return match.empty() ? -1 : std::stoi(match[1]) * 60 + std::stoi(match[2]);
+        return match.empty() ? -1 : (std::stoi(match[1]) * 60) + std::stoi(match[2]);
     };
     const int utc = minuteOfDay(L"UTC0");
     const int plusFive = minuteOfDay(L"XXX-5");
@@ -316,9 +329,9 @@ TEST_F(TarbelTest, TimestampIsLocalTimeAsTheTimeZoneVariableSays)
 TEST_F(TarbelTest, LongTemporaryDirectoriesEitherLogOrStartNothing)
 {
     // A 250-character directory fits the temporary-path buffer, but the log path
-    // joined to it does not fit MAX_PATH: Windows without long-path support
-    // refuses to open it (exit 5), Wine opens it. Either way Tarbel must not
-    // run the redistributable without a log, nor lose the log line.
+    // joined to it does not fit MAX_PATH: Windows refuses it to Tarbel, which is not
+    // long-path aware (exit 5), Wine opens it. Either way Tarbel must not run the
+    // redistributable without a log, nor lose the log line.
     const std::wstring base = scratch.path().wstring() + L"\\";
     const std::wstring directory = base + std::wstring(250 - base.size(), L'L');
     ASSERT_EQ(250u, directory.size());
@@ -327,6 +340,7 @@ TEST_F(TarbelTest, LongTemporaryDirectoriesEitherLogOrStartNothing)
     environment[L"TMP"] = environment[L"TEMP"] = directory;
     const DWORD result = RunTarbel(L"x", environment);
     const fs::path log = fs::path(directory) / L"ovt18helper.log";
+    EXPECT_EQ(RunningUnderWine() ? 3010u : 5u, result);
     if (result == 5) {
         EXPECT_FALSE(fs::exists(Record()));
     } else {

@@ -58,8 +58,9 @@ void operator delete(void* memory) noexcept
 
 // <new> declares the sized form only where sized deallocation is on; the
 // prebuilt runtime calls it either way.
-void operator delete(void* memory, std::size_t) noexcept;
-void operator delete(void* memory, std::size_t) noexcept
+// NOLINTNEXTLINE(misc-use-internal-linkage): a replacement must be global.
+void operator delete(void* memory, std::size_t /*size*/) noexcept;
+void operator delete(void* memory, std::size_t /*size*/) noexcept
 {
     std::free(memory);
 }

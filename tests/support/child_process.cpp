@@ -32,7 +32,8 @@ std::vector<wchar_t> EnvironmentBlock(const EnvironmentOverrides& overrides)
         if (value.empty())
             variables.erase(UpperCase(name));
         else
-            variables[UpperCase(name)] = name + L"=" + value;
+            variables[UpperCase(name)] = name + L"=";
+        variables[UpperCase(name)] += value;
     }
     std::vector<wchar_t> block;
     for (const auto& entry : variables) {
@@ -57,7 +58,7 @@ KernelHandle StartProcess(const std::wstring& commandLine, const EnvironmentOver
                           CREATE_UNICODE_ENVIRONMENT, environment.data(), workingDirectory.c_str(),
                           &startup, &info)) {
         ADD_FAILURE() << "cannot start the program under test, error " << ::GetLastError();
-        return KernelHandle();
+        return {};
     }
     ::CloseHandle(info.hThread);
     return KernelHandle(info.hProcess);

@@ -47,7 +47,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
         creationFlags, environment, currentDirectory, startupInfo, processInformation);
     if (started) {
         const AllocationFailurePause pause;
-        fake_process::Events().push_back(L"start");
+        fake_process::Events().emplace_back(L"start");
         fake_process::lastProcess = processInformation->hProcess;
         fake_process::lastThread = processInformation->hThread;
     }
@@ -78,11 +78,11 @@ BOOL CloseHandle(HANDLE handle)
 {
     const AllocationFailurePause pause;
     if (handle == fake_process::lastProcess)
-        fake_process::Events().push_back(L"close process");
+        fake_process::Events().emplace_back(L"close process");
     else if (handle == fake_process::lastThread)
-        fake_process::Events().push_back(L"close thread");
+        fake_process::Events().emplace_back(L"close thread");
     else
-        fake_process::Events().push_back(L"close other");
+        fake_process::Events().emplace_back(L"close other");
     return ::CloseHandle(handle);
 }
 

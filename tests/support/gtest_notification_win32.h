@@ -6,10 +6,11 @@
 // model lacks; this one stands in for it, built on a Win32 event.
 #include <windows.h>
 
+// GoogleTest tests this macro with #if, so it cannot be an enum.
+// NOLINTNEXTLINE(cppcoreguidelines-macro-to-enum,modernize-macro-to-enum)
 #define GTEST_HAS_NOTIFICATION_ 1
 
-namespace testing {
-namespace internal {
+namespace testing::internal {
 
 class Notification {
 public:
@@ -24,5 +25,4 @@ private:
     HANDLE event_;
 };
 
-}  // namespace internal
-}  // namespace testing
+}  // namespace testing::internal

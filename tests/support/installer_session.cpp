@@ -13,7 +13,7 @@ namespace {
 
 std::vector<std::wstring> capturedLines;
 
-int WINAPI CaptureInformation(LPVOID, UINT messageType, LPCWSTR message)
+int WINAPI CaptureInformation(LPVOID /*context*/, UINT messageType, LPCWSTR message)
 {
     const AllocationFailurePause pause;  // an exception must never unwind into the installer
     if ((messageType & 0xFF000000u) == INSTALLMESSAGE_INFO && message != nullptr)
@@ -51,6 +51,8 @@ void InstallerSession::SetProperty(const std::wstring& name, const std::wstring&
     ASSERT_EQ(ERROR_SUCCESS, ::MsiSetPropertyW(handle_, name.c_str(), value.c_str()));
 }
 
+// One session is open at a time, and the lines are its own.
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static)
 const std::vector<std::wstring>& InstallerSession::LogLines() const
 {
     return capturedLines;

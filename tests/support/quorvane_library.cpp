@@ -27,7 +27,7 @@ UINT CallEntryPoint(const char* exportName, MSIHANDLE install)
     }
     using EntryPoint = UINT(WINAPI*)(MSIHANDLE);
     const auto entryPoint = reinterpret_cast<EntryPoint>(
-        reinterpret_cast<void*>(::GetProcAddress(library, exportName)));
+        reinterpret_cast<void (*)()>(::GetProcAddress(library, exportName)));
     if (entryPoint == nullptr) {
         ADD_FAILURE() << exportName << " is not exported";
         return 0xDEADBEEF;

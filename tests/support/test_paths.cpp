@@ -22,7 +22,7 @@ fs::path DirectoryFromEnvironment(const wchar_t* name)
     // Unix paths from the build work under Wine once made absolute on its Z: drive.
     wchar_t full[4096];
     ::GetFullPathNameW(value, 4096, full, nullptr);
-    return fs::path(full);
+    return {full};
 }
 
 }  // namespace
@@ -47,6 +47,11 @@ fs::path TestBinDirectory()
 fs::path StandInChildPath()
 {
     return TestBinDirectory() / L"stand_in_child.exe";
+}
+
+bool RunningUnderWine()
+{
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
 ScratchDirectory::ScratchDirectory(const std::wstring& name)

@@ -12,6 +12,8 @@ std::filesystem::path DistDirectory();
 std::filesystem::path PackagesDirectory();
 std::filesystem::path TestBinDirectory();
 std::filesystem::path StandInChildPath();
+// Where Wine and Windows differ, tests expect what Windows documents.
+bool RunningUnderWine();
 
 // A fresh folder under the temporary directory, removed with everything in it
 // when the test is done.

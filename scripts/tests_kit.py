@@ -1,0 +1,57 @@
+#!/usr/bin/python3
+# SPDX-FileCopyrightText: the Installer utilities authors
+# SPDX-License-Identifier: MIT
+"""Writes the test kit: DIST_DIR/installer-utilities-VERSION-tests.zip, to run the tests on Windows.
+
+Usage: tests_kit.py ROOT_DIR DIST_DIR
+ROOT_DIR holds build/x86 and build/x64 (test programs, stand-in child, packages and setups);
+DIST_DIR holds x86/ (the shipped images) and x64/ (their twins). In the archive, under
+installer-utilities-VERSION-tests/: run-tests.cmd, and for each architecture ARCH/bin (the
+test programs and the stand-in child), ARCH/dist (the images under test) and ARCH/packages.
+Byte-reproducible, with the release kit's source date (SOURCE_DATE_EPOCH, or the commit's).
+"""
+import os
+import re
+import sys
+
+from release_kit import source_identity, write_zip
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+IMAGES = ["Tarbel.exe", "Quorvane.dll"]
+PACKAGE_SUFFIXES = (".msi", ".exe")
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def members_of(root, dist, arch):
+    """{name under ARCH/: bytes} for one architecture."""
+    build = os.path.join(root, "build", arch, "tests")
+    members = {"dist/" + f: read(os.path.join(dist, arch, f)) for f in IMAGES}
+    for folder, wanted in (("bin", (".exe",)), ("packages", PACKAGE_SUFFIXES)):
+        names = sorted(f for f in os.listdir(os.path.join(build, folder)) if f.endswith(wanted))
+        if not names:
+            raise SystemExit("tests kit: nothing in %s/%s; build the %s preset first" % (build, folder, arch))
+        members.update({folder + "/" + f: read(os.path.join(build, folder, f)) for f in names})
+    return members
+
+
+def main():
+    root, dist = (os.path.abspath(p) for p in sys.argv[1:3])
+    with open(os.path.join(root, "build", "x86", "CMakeCache.txt")) as f:
+        version = re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(.+)$", f.read(), re.M).group(1)
+    name = "installer-utilities-%s-tests" % version
+    # cmd.exe reads a batch file line by line, and a label only reliably with CR LF endings.
+    runner = read(os.path.join(HERE, "run-tests.cmd")).replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+    members = {"run-tests.cmd": runner}
+    for arch in ("x86", "x64"):
+        members.update({arch + "/" + m: data for m, data in members_of(root, dist, arch).items()})
+    write_zip(os.path.join(dist, name + ".zip"), {name + "/" + m: b for m, b in members.items()},
+              source_identity()[1])
+    print("tests kit: %s/%s.zip" % (dist, name))
+
+
+if __name__ == "__main__":
+    main()
