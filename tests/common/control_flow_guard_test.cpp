@@ -30,10 +30,12 @@ asm(".text\n"
 #define GUARD_RECORDER RecordingDispatch
 #else
 // x86 calls hand the target to the check pointer in %ecx, then call the target themselves.
-static __attribute__((fastcall)) void RecordingCheck(void* target)
+namespace {
+__attribute__((fastcall)) void RecordingCheck(void* target)
 {
     guardedTarget = target;
 }
+}  // namespace
 #define GUARD_POINTER __guard_check_icall_fptr
 #define GUARD_RECORDER RecordingCheck
 #endif

@@ -29,11 +29,13 @@ std::vector<wchar_t> EnvironmentBlock(const EnvironmentOverrides& overrides)
         variables[UpperCase(text.substr(0, equals))] = text;
     }
     for (const auto& [name, value] : overrides) {
-        if (value.empty())
-            variables.erase(UpperCase(name));
-        else
-            variables[UpperCase(name)] = name + L"=";
-        variables[UpperCase(name)] += value;
+        const std::wstring key = UpperCase(name);
+        if (value.empty()) {
+            variables.erase(key);
+        } else {
+            variables[key] = name + L"=";
+            variables[key] += value;
+        }
     }
     std::vector<wchar_t> block;
     for (const auto& entry : variables) {

@@ -40,7 +40,7 @@ __attribute__((no_stack_protector)) void SeedStackGuard() noexcept
     seed ^= ::GetCurrentThreadId();
     seed ^= Fold(::GetTickCount64()) << 8;
     seed ^= reinterpret_cast<std::uintptr_t>(&now);
-    if (seed == 0 || seed == kUnseededStackGuard)  // GCOVR_EXCL_BR_LINE: odds of 2 in 2^64
+    if (seed == 0 || seed == kUnseededStackGuard)  // GCOVR_EXCL_BR_LINE: odds of 2 in 2^32
         seed = kUnseededStackGuard + 1;            // GCOVR_EXCL_LINE
     __stack_chk_guard = seed;
 }
