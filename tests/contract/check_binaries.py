@@ -269,11 +269,15 @@ def check_stdcall_return(b, want):
     return [problem] if problem else []
 
 
-def check_no_build_paths(b, _):
-    needles = DEFAULT_FORBIDDEN_PATHS + list(b.opts.forbid_path or [])
+def build_paths_in(data, opts):
+    needles = DEFAULT_FORBIDDEN_PATHS + list(opts.forbid_path or [])
     # Wide-string copies count too (__FILEW__, wide literals).
     return ["contains %r (%s)" % (n, enc) for n in needles for enc in ("ascii", "utf-16-le")
-            if n.encode(enc) in b.data]
+            if n.encode(enc) in data]
+
+
+def check_no_build_paths(b, _):
+    return build_paths_in(b.data, b.opts)
 
 
 def check_timestamps(b, _):
@@ -668,9 +672,8 @@ def run(opts):
             rows = [("read", ["%s: %s" % (type(e).__name__, e)])]
         results += [(os.path.basename(opts.kit), name, "; ".join(problems) or None) for name, problems in rows]
     if opts.tests_kit:  # it runs from wherever it is unpacked: no member may name a build folder
-        paths = [p.encode(e) for p in DEFAULT_FORBIDDEN_PATHS + (opts.forbid_path or []) for e in ("ascii", "utf-16-le")]
         with zipfile.ZipFile(opts.tests_kit) as z:
-            found = ["%s names %r" % (m, p) for m in z.namelist() for data in [z.read(m)] for p in paths if p in data]
+            found = ["%s %s" % (m, p) for m in z.namelist() for p in build_paths_in(z.read(m), opts)]
         results.append((os.path.basename(opts.tests_kit), "no-build-paths", "; ".join(found) or None))
     return results, missing
 
