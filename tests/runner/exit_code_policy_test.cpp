@@ -12,8 +12,8 @@ TEST(RunnerExitCodePolicy, MapsTheRedistributablesOutcome)
         std::uint32_t childExitCode;
         int expected;
     } cases[] = {
-        {true, 0, 0},           {true, 5100, 0},          // a newer runtime is already there
-        {true, 3010, 3010},     {true, 1603, 3},  {true, 1638, 3},
+        {true, 0, 0},           {true, 5100, 0},          // 5100, 1638: a newer runtime is there
+        {true, 3010, 3010},     {true, 1603, 3},  {true, 1638, 0},
         {true, 1, 3},           {true, 3011, 3},  {true, 0xC0000005u, 3},
         {true, 0xFFFFFFFFu, 3}, {false, 0, 3},  // not run to its end: no exit code to trust
         {false, 3010, 3},       {false, 5100, 3},

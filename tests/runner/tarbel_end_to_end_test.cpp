@@ -117,7 +117,7 @@ TEST_F(TarbelTest, MapsTheRedistributablesExitCodeAndLogsIt)
         {L"5100", "5100", 0},
         {L"3010", "3010", 3010},
         {L"1603", "1603", 3},
-        {L"1638", "1638", 3},
+        {L"1638", "1638", 0},
         {L"1", "1", 3},
         {L"0xC0000005", "3221225477", 3},
         {L"3010", "3010", 3010, L"8000"},  // the wait has no time limit
