@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cwctype>
+#include <memory>
 #include <vector>
 
 namespace {

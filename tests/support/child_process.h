@@ -6,13 +6,11 @@
 
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <string>
 
-struct KernelHandleCloser {
-    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
-};
-using KernelHandle = std::unique_ptr<void, KernelHandleCloser>;
+#include "unique_handle.h"
+
+using KernelHandle = UniqueHandle<HANDLE, ::CloseHandle>;
 
 // Environment variables to set for a child on top of the test's own; an empty
 // value removes the variable.

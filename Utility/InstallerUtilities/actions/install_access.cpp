@@ -2,26 +2,12 @@
 // SPDX-License-Identifier: MIT
 #include "install_access.h"
 
-#include <memory>
 #include <new>
 
 #include "install_messages.h"
 #include "msi_platform.h"
+#include "unique_handle.h"
 #include "wide_buffer.h"
-
-namespace {
-
-// MSIHANDLE is an integer, which unique_ptr cannot hold directly; it owns the
-// variable that holds the handle instead.
-struct RecordCloser {
-    void operator()(const MSIHANDLE* record) const noexcept
-    {
-        msi_platform::MsiCloseHandle(*record);
-    }
-};
-using RecordOwner = std::unique_ptr<const MSIHANDLE, RecordCloser>;
-
-}  // namespace
 
 bool GetInstallProperty(MSIHANDLE install, const std::wstring& name, std::wstring& value)
 {
@@ -64,11 +50,11 @@ bool SetInstallProperty(MSIHANDLE install, const std::wstring& name, const std::
 
 void LogToInstaller(MSIHANDLE install, const std::wstring& text)
 {
-    const MSIHANDLE record = msi_platform::MsiCreateRecord(1);
-    if (record == 0)
+    const UniqueHandle<MSIHANDLE, msi_platform::MsiCloseHandle> record(
+        msi_platform::MsiCreateRecord(1));
+    if (!record)
         return;
-    const RecordOwner closeRecord(&record);
-    if (msi_platform::MsiRecordSetStringW(record, 0, EscapeFormatTemplate(text).c_str()) ==
+    if (msi_platform::MsiRecordSetStringW(record.get(), 0, EscapeFormatTemplate(text).c_str()) ==
         ERROR_SUCCESS)
-        msi_platform::MsiProcessMessage(install, INSTALLMESSAGE_INFO, record);
+        msi_platform::MsiProcessMessage(install, INSTALLMESSAGE_INFO, record.get());
 }

@@ -5,18 +5,15 @@
 #include <windows.h>
 
 #include <cwchar>
-#include <memory>
 
 #include "process_messages.h"
 #include "process_platform.h"
+#include "unique_handle.h"
 #include "wide_buffer.h"
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { process_platform::CloseHandle(handle); }
-};
-using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+using OwnedHandle = UniqueHandle<HANDLE, process_platform::CloseHandle>;
 
 }  // namespace
 

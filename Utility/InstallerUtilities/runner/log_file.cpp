@@ -10,13 +10,11 @@
 #include <cstdint>
 
 #include "log_line.h"
+#include "unique_handle.h"
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
-};
-using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+using OwnedHandle = UniqueHandle<HANDLE, ::CloseHandle>;
 
 // A disk file, not a directory, device or reparse point (symbolic link,
 // junction, mount point; Windows makes these, Wine cannot), and with no other
