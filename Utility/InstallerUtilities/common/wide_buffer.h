@@ -11,6 +11,9 @@ struct OperatorDelete {
 };
 
 // A heap buffer of wide characters that is freed on every path out of its owner.
+// Not a std::vector or std::wstring: its size comes from a 64-bit count that
+// must fail, not wrap, in a 32-bit size_t, and Windows fills it, so nothing
+// needs setting first.
 using WideBuffer = std::unique_ptr<wchar_t[], OperatorDelete>;
 
 // Byte size for the given number of wide characters; when that does not fit in
