@@ -91,7 +91,7 @@ if [ "$baseline" != none ]; then
     triple=$([ "$arch" = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
     quietly "baseline-configure-$arch.log" cmake -S "$base_dir/src" -B "$base_dir/out/$arch" -G Ninja \
       -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$base_dir/src/cmake/toolchain-$triple.cmake" \
-      -DDIST_DIR="$base_dir/dist/$arch" -DSYMBOLS_DIR="$base_dir/dist/symbols/$arch" -DINSTALLER_UTILITIES_TESTS=OFF
+      -DDIST_DIR="$base_dir/dist/$arch" -DSYMBOLS_DIR="$base_dir/dist/symbols/$arch" -DBUILD_TESTING=OFF
     # Revisions before the move to clang link straight into DIST_DIR; later ones copy there.
     targets=()
     for target in Tarbel Quorvane; do
@@ -215,7 +215,7 @@ variant() {
   done
   if cmake -S "$dir/src" -B "$dir/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
        -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/toolchain-i686-w64-mingw32.cmake" -DDIST_DIR="$dir/dist" \
-       -DSYMBOLS_DIR="$dir/dist/symbols" -DINSTALLER_UTILITIES_TESTS=OFF >"$log" 2>&1 &&
+       -DSYMBOLS_DIR="$dir/dist/symbols" -DBUILD_TESTING=OFF >"$log" 2>&1 &&
      cmake --build "$dir/out" --target Tarbel_shipped Quorvane_shipped >>"$log" 2>&1; then
     printf '%s\t%s\t%s\n' "$name" "$(stat -c %s "$dir/dist/Tarbel.exe")" "$(stat -c %s "$dir/dist/Quorvane.dll")"
   else

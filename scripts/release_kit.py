@@ -32,7 +32,7 @@ TRIPLE = "i686-w64-mingw32"
 TOOLCHAIN = ["clang-19", "lld-19", "llvm-19", "libllvm19", "cmake", "ninja-build",
              "g++-mingw-w64-i686-win32", "gcc-mingw-w64-i686-win32", "gcc-mingw-w64-base",
              "mingw-w64-common", "mingw-w64-i686-dev", "binutils-mingw-w64-i686", "binutils",
-             "reuse", "python3.11", "zlib1g"]
+             "reuse", "python%d.%d" % sys.version_info[:2], "zlib1g"]  # the interpreter running this
 
 # lld's /map: "SECTION:OFFSET  SYMBOL  ADDRESS  [ARCHIVE:]OBJECT" for each public and static symbol.
 MAP_SYMBOL = re.compile(r"^ [0-9a-f]{4}:[0-9a-f]{8} +\S+ +[0-9a-f]{16} +(\S+)$")
@@ -154,8 +154,8 @@ def main():
         print(*source_identity())
         return
     build, dist = (os.path.abspath(p) for p in sys.argv[1:3])
-    with open(os.path.join(build, "CMakeCache.txt")) as f:
-        version = re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(.+)$", f.read(), re.M).group(1)
+    with open(os.path.join(build, "VERSION")) as f:
+        version = f.read().strip()
     commit, epoch = source_identity()
     name, created = "installer-utilities-" + version, time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch))
     pdbs = {t + ".pdb": os.path.join(dist, "symbols", "x86", t + ".pdb") for t in IMAGES.values()}

@@ -27,7 +27,7 @@ done
 # Both release kits, this one and the rebuild's from a copy that is no checkout, name one commit.
 read -r commit source_date < <(/usr/bin/python3 scripts/release_kit.py --identity)
 kit_identity=(env SOURCE_COMMIT="$commit" SOURCE_DATE_EPOCH="$source_date")
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/x86/CMakeCache.txt)
+version=$(cat build/x86/VERSION)
 kits=("installer-utilities-$version.zip" "installer-utilities-$version-symbols.zip")
 rm -f dist/installer-utilities-*.zip
 "${kit_identity[@]}" /usr/bin/python3 scripts/release_kit.py build/x86 dist ||
@@ -168,17 +168,18 @@ echo "== Rebuilding dist/x86, its symbols, the release kit and the test kit from
 elsewhere=$(mktemp -d /tmp/rebuild-XXXXXX)
 mkdir "$elsewhere/src"
 git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$elsewhere/src"
-rebuilt=1
-for arch in x86 x64; do
-  toolchain=$([ "$arch" = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
-  cmake -S "$elsewhere/src" -B "$elsewhere/build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$elsewhere/src/cmake/toolchain-$toolchain.cmake" \
-    -DDIST_DIR="$elsewhere/dist/$arch" -DSYMBOLS_DIR="$elsewhere/dist/symbols/$arch" >/dev/null &&
-    cmake --build "$elsewhere/build/$arch" >/dev/null || rebuilt=0
-done
-if [ "$rebuilt" = 1 ] &&
-   "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/release_kit.py" "$elsewhere/build/x86" "$elsewhere/dist" >/dev/null &&
-   "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/tests_kit.py" "$elsewhere" "$elsewhere/dist" >/dev/null; then
+# In another time zone, far from UTC, and with a private umask: neither may reach the bytes.
+if (umask 077
+    export TZ=Pacific/Kiritimati
+    for arch in x86 x64; do
+      toolchain=$([ "$arch" = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
+      cmake -S "$elsewhere/src" -B "$elsewhere/build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$elsewhere/src/cmake/toolchain-$toolchain.cmake" \
+        -DDIST_DIR="$elsewhere/dist/$arch" -DSYMBOLS_DIR="$elsewhere/dist/symbols/$arch" >/dev/null &&
+        cmake --build "$elsewhere/build/$arch" >/dev/null || exit 1
+    done
+    "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/release_kit.py" "$elsewhere/build/x86" "$elsewhere/dist" >/dev/null &&
+      "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/tests_kit.py" "$elsewhere" "$elsewhere/dist" >/dev/null); then
   for file in x86/Tarbel.exe x86/Quorvane.dll symbols/x86/Tarbel.pdb symbols/x86/Quorvane.pdb "${kits[@]}" "$tests_kit"; do
     if cmp -s "dist/$file" "$elsewhere/dist/$file"; then
       junit_case "reproducible_${file##*/}" identical

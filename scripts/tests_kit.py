@@ -11,7 +11,6 @@ test programs and the stand-in child), ARCH/dist (the images under test) and ARC
 Byte-reproducible, with the release kit's source date (SOURCE_DATE_EPOCH, or the commit's).
 """
 import os
-import re
 import sys
 
 from release_kit import source_identity, write_zip
@@ -40,8 +39,8 @@ def members_of(root, dist, arch):
 
 def main():
     root, dist = (os.path.abspath(p) for p in sys.argv[1:3])
-    with open(os.path.join(root, "build", "x86", "CMakeCache.txt")) as f:
-        version = re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(.+)$", f.read(), re.M).group(1)
+    with open(os.path.join(root, "build", "x86", "VERSION")) as f:
+        version = f.read().strip()
     name = "installer-utilities-%s-tests" % version
     # cmd.exe reads a batch file line by line, and a label only reliably with CR LF endings.
     runner = read(os.path.join(HERE, "run-tests.cmd")).replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
