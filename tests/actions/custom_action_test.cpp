@@ -14,6 +14,7 @@
 #include "child_process.h"
 #include "installer_session.h"
 #include "quorvane_library.h"
+#include "scoped_state.h"
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
@@ -81,17 +82,17 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
     fs::create_directories(program.parent_path());
     fs::copy_file(StandInChildPath(), program);
     const fs::path record = scratch.path() / L"record.txt";
-    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
+    const ScopedEnvironmentVariable recording(L"STAND_IN_RECORD", record.c_str());
 
     // The installer's custom-action server may hold inheritable handles; none may reach the
     // program.
     const fs::path heldFile = scratch.path() / L"held by the caller.txt";
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    const HANDLE held =
-        ::CreateFileW(heldFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      &inheritable, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    const std::wstring heldValue = std::to_wstring(reinterpret_cast<std::uintptr_t>(held));
+    const KernelHandle held(::CreateFileW(heldFile.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, held.get());
+    const std::wstring heldValue = std::to_wstring(reinterpret_cast<std::uintptr_t>(held.get()));
 
     const struct {
         const wchar_t* arguments;
@@ -112,22 +113,19 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
         InstallerSession fresh(SessionPackagePath());
         const std::wstring commandLine = Quoted(program) + c.arguments;
         fresh.SetProperty(L"CustomActionData", commandLine);
-        ::SetEnvironmentVariableW(L"STAND_IN_SLEEP_MS", c.runsFor);
-        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_HANDLE",
-                                  c.checksHandles ? heldValue.c_str() : nullptr);
-        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_FILE",
-                                  c.checksHandles ? heldFile.c_str() : nullptr);
-        EXPECT_EQ(0u, CallEntryPoint("_LaunchProcessSync@4", fresh.handle()))
-            << ToUtf8(commandLine);
-        ::SetEnvironmentVariableW(L"STAND_IN_SLEEP_MS", nullptr);
-        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_HANDLE", nullptr);
-        ::SetEnvironmentVariableW(L"STAND_IN_INHERITABLE_FILE", nullptr);
+        {
+            const ScopedEnvironmentVariable sleep(L"STAND_IN_SLEEP_MS", c.runsFor);
+            const ScopedEnvironmentVariable handle(L"STAND_IN_INHERITABLE_HANDLE",
+                                                   c.checksHandles ? heldValue.c_str() : nullptr);
+            const ScopedEnvironmentVariable file(L"STAND_IN_INHERITABLE_FILE",
+                                                 c.checksHandles ? heldFile.c_str() : nullptr);
+            EXPECT_EQ(0u, CallEntryPoint("_LaunchProcessSync@4", fresh.handle()))
+                << ToUtf8(commandLine);
+        }
         EXPECT_EQ(c.published, fresh.Property(L"LaunchProcessReturnValue"));
         EXPECT_EQ(Lines{}, fresh.LogLines());
         expectedRecord += commandLine + L"\n";
     }
-    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", nullptr);
-    ::CloseHandle(held);
     EXPECT_EQ(expectedRecord, ReadUtf8File(record));  // each command line passed unchanged
 }
 

@@ -16,6 +16,7 @@
 #include "install_messages.h"
 #include "installer_session.h"
 #include "quorvane_library.h"
+#include "scoped_state.h"
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
@@ -90,7 +91,7 @@ TEST(HostileInput, AwkwardCommandLinesReachTheChildUnchanged)
     const fs::path program = scratch.path() / (L"child " + kOutsideTheBmp + L".exe");
     fs::copy_file(StandInChildPath(), program);
     const fs::path record = scratch.path() / L"record.txt";
-    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
+    const ScopedEnvironmentVariable recording(L"STAND_IN_RECORD", record.c_str());
     const std::wstring arguments[] = {
         L" 7 " + kAwkward,
         L" 7 " + std::wstring(30000, L'a'),
@@ -106,7 +107,6 @@ TEST(HostileInput, AwkwardCommandLinesReachTheChildUnchanged)
         EXPECT_EQ(Lines{}, session.LogLines());
         expected += commandLine + L"\n";
     }
-    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", nullptr);
     EXPECT_TRUE(expected == ReadUtf8File(record));
 }
 

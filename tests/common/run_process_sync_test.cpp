@@ -8,6 +8,7 @@
 #include "child_process.h"
 #include "fake_process_platform.h"
 #include "run_process_sync.h"
+#include "scoped_state.h"
 #include "test_paths.h"
 
 namespace {
@@ -56,7 +57,7 @@ TEST_F(RunProcessSyncTest, PassesTheCommandLineUnchanged)
     const auto program = scratch.path() / L"program with spaces.exe";
     std::filesystem::copy_file(StandInChildPath(), program);
     const auto record = scratch.path() / L"record.txt";
-    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
+    const ScopedEnvironmentVariable recording(L"STAND_IN_RECORD", record.c_str());
 
     const std::wstring commandLines[] = {
         Quoted(program) + L" 7  a\"b  [x] {y} %TEMP% \\\\",
@@ -68,7 +69,6 @@ TEST_F(RunProcessSyncTest, PassesTheCommandLineUnchanged)
         ASSERT_TRUE(Run(commandLine, L"ERROR", exitCode));
         expected += commandLine + L"\n";
     }
-    ::SetEnvironmentVariableW(L"STAND_IN_RECORD", nullptr);
     EXPECT_EQ(expected, ReadUtf8File(record));
 }
 

@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include "log_line.h"
+#include "scoped_state.h"
 
 namespace {
 
@@ -25,16 +27,17 @@ std::tm Moment(int year, int month, int day, int hour, int minute, int second, i
 // Pins the C runtime's zone for the duration of a test.
 class FixedZone {
 public:
-    explicit FixedZone(const wchar_t* zone)
-    {
-        _wputenv_s(L"TZ", zone);
-        _tzset();
-    }
+    explicit FixedZone(const wchar_t* zone) : zone_(std::in_place, L"TZ", zone) { _tzset(); }
+    FixedZone(const FixedZone&) = delete;
+    FixedZone& operator=(const FixedZone&) = delete;
     ~FixedZone()
     {
-        _wputenv_s(L"TZ", L"");
+        zone_.reset();
         _tzset();
     }
+
+private:
+    std::optional<ScopedEnvironmentVariable> zone_;
 };
 
 }  // namespace

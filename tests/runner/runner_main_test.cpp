@@ -10,6 +10,7 @@
 
 #include "allocation_failure.h"
 #include "runner_main.h"
+#include "scoped_state.h"
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
@@ -20,11 +21,9 @@ TEST(RunnerMain, RunningOutOfMemoryAnywhereEndsWithThreeAndReleasesTheLog)
     // The current directory is searched right after the program's own, which holds no
     // redistributable.
     fs::copy_file(StandInChildPath(), scratch.path() / L"vcredist_x86.exe");
-    wchar_t previousDirectory[MAX_PATH];
-    ::GetCurrentDirectoryW(MAX_PATH, previousDirectory);
-    ::SetCurrentDirectoryW(scratch.path().c_str());
-    ::SetEnvironmentVariableW(L"TMP", scratch.path().c_str());
-    ::SetEnvironmentVariableW(L"STAND_IN_EXIT_CODE", L"3010");
+    const ScopedCurrentDirectory inScratch(scratch.path());
+    const ScopedEnvironmentVariable temporary(L"TMP", scratch.path().c_str());
+    const ScopedEnvironmentVariable childExitCode(L"STAND_IN_EXIT_CODE", L"3010");
     const fs::path log = scratch.path() / L"ovt18helper.log";
     wchar_t program[] = L"Tarbel.exe";
     wchar_t argument[] = L"x";
@@ -47,7 +46,4 @@ TEST(RunnerMain, RunningOutOfMemoryAnywhereEndsWithThreeAndReleasesTheLog)
         fs::remove(log, ignored);
         EXPECT_FALSE(fs::exists(log)) << allowed << " allocations allowed";
     }
-    ::SetEnvironmentVariableW(L"STAND_IN_EXIT_CODE", nullptr);
-    ::SetEnvironmentVariableW(L"TMP", nullptr);
-    ::SetCurrentDirectoryW(previousDirectory);
 }
