@@ -38,12 +38,20 @@ rm -rf "$results" build/x64/test-results/*
 mkdir -p "$results"
 suites=()
 
+# xml_text TEXT: TEXT escaped for an XML attribute. The replacements are quoted:
+# bash 5.2 reads an unquoted & in one as the matched text.
+xml_text() {
+  local text=${1//'&'/'&amp;'}
+  text=${text//'<'/'&lt;'}
+  text=${text//'>'/'&gt;'}
+  printf '%s' "${text//'"'/'&quot;'}"
+}
 # junit_case SUITE NAME [FAILURE_MESSAGE]: one test case of a shell-driven tier.
 junit_case() {
   local suite=$1 name=$2 failure=${3:-}
   {
     printf '<testsuite name="%s" tests="1">\n<testcase name="%s" classname="%s">' "$suite" "$name" "$suite"
-    [ -n "$failure" ] && printf '<failure message="%s"/>' "$failure"
+    [ -n "$failure" ] && printf '<failure message="%s"/>' "$(xml_text "$failure")"
     printf '</testcase>\n</testsuite>\n'
   } >"$results/$suite.xml"
   suites+=("$suite")

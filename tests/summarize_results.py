@@ -4,7 +4,7 @@
 """Adds up the GoogleTest/JUnit XML results of every tier into one line.
 
 Usage: summarize_results.py RESULTS_DIR EXPECTED_SUITE... | --self-check
-A suite whose XML is missing (its program crashed or never ran) counts as one failure.
+A suite whose XML is missing (its program crashed or never ran) or unreadable counts as one failure.
 RESULTS_DIR/reruns names, one a line, the suites whose program failed and ran a second time;
 SUITE.first.xml, where the first run left one, holds that run's results.
 """
@@ -17,7 +17,11 @@ import xml.etree.ElementTree as ET
 
 
 def count(path):
-    root = ET.parse(path).getroot()
+    """(tests, failures, skipped, failed case names); raises ValueError naming an unreadable file."""
+    try:
+        root = ET.parse(path).getroot()
+    except (ET.ParseError, OSError) as e:
+        raise ValueError(f"{path}: {e}") from e
     suites = [root] if root.tag == "testsuite" else root.findall("testsuite")
     tests = failures = skipped = 0
     failed_names = []
@@ -49,7 +53,12 @@ def summarize(results_dir, expected):
             print(f"missing results: {suite} (crashed or did not run)")
             failed += 1
             continue
-        tests, failures, skips, names = count(path)
+        try:
+            tests, failures, skips, names = count(path)
+        except ValueError as e:
+            print(f"unreadable results: {suite} ({e})")
+            failed += 1
+            continue
         print(f"  {suite:<28} {tests:4} tests {failures:4} failures {skips:4} skipped")
         for name in names:
             print(f"    FAILED {name}")
@@ -59,7 +68,10 @@ def summarize(results_dir, expected):
     reruns = read_reruns(results_dir)
     for suite in reruns:
         first = os.path.join(results_dir, suite + ".first.xml")
-        names = count(first)[3] if os.path.exists(first) else None
+        try:
+            names = count(first)[3] if os.path.exists(first) else None
+        except ValueError as e:
+            names = [f"(its results are unreadable: {e})"]
         print(f"  RERUN {suite}: the first run " + (
             "left no results (crashed or did not start)" if names is None else
             "failed " + ", ".join(names) if names else "failed outside its test cases"))
@@ -75,6 +87,7 @@ SELF_CHECKS = [
      ["  RERUN t: the first run failed t.b", "2 passed, 0 failed, 1 rerun"]),
     ({"t.xml": CASE.format("t", "<failure/>"), "reruns": "t\nt\n"},
      ["  RERUN t: the first run left no results (crashed or did not start)", "1 passed, 1 failed, 1 rerun"]),
+    ({"t.xml": '<testsuite name="t"><failure message="a & b"/>'}, ["0 passed, 1 failed, 0 rerun"]),
 ]
 
 
