@@ -382,20 +382,11 @@ def check_dependent_load_flags(b, want):
 
 
 def pdb_identity(path):
-    """(GUID bytes, age) from the information stream (stream 1) of an MSF 7.00 file."""
-    with open(path, "rb") as f:
-        data = f.read()
-    if not data.startswith(b"Microsoft C/C++ MSF 7.00\r\n\x1aDS\0\0\0"):
-        raise ValueError("%s is not a PDB" % path)
-    block, _, _, directory_bytes, _, map_block = struct.unpack_from("<6I", data, 32)
-    blocks_of = lambda count, at: struct.unpack_from("<%dI" % count, data, at)
-    directory = b"".join(data[n * block:(n + 1) * block]
-                         for n in blocks_of(-(-directory_bytes // block), map_block * block))
-    streams = struct.unpack_from("<I", directory)[0]
-    sizes = struct.unpack_from("<%dI" % streams, directory, 4)
-    info_block = struct.unpack_from("<I", directory, 4 + 4 * streams + 4 * -(-sizes[0] // block))[0]
-    _, _, age = struct.unpack_from("<3I", data, info_block * block)
-    return data[info_block * block + 12:info_block * block + 28], age
+    """("{GUID}", age) of a PDB, as LLVM's reader finds them; raises on anything but a PDB."""
+    summary = subprocess.run(["llvm-pdbutil-19", "dump", "--summary", path], capture_output=True,
+                             text=True, check=True).stdout
+    return re.search(r"^\s*GUID: (\{[0-9A-F-]+\})$", summary, re.M).group(1), \
+        int(re.search(r"^\s*Age: (\d+)$", summary, re.M).group(1))
 
 
 def check_pdb(b, _):
@@ -411,10 +402,10 @@ def check_pdb(b, _):
     if not os.path.isfile(path):
         return ["no %s in the symbols folder %s" % (name, b.opts.symbols)]
     guid, age = pdb_identity(path)
-    image_guid = struct.pack("<IHH", cv.Signature_Data1, cv.Signature_Data2, cv.Signature_Data3) + \
-        bytes([cv.Signature_Data4, cv.Signature_Data5]) + cv.Signature_Data6
+    image_guid = "{%08X-%04X-%04X-%02X%02X-%s}" % (cv.Signature_Data1, cv.Signature_Data2, cv.Signature_Data3,
+                                                   cv.Signature_Data4, cv.Signature_Data5, cv.Signature_Data6.hex().upper())
     if (guid, age) != (image_guid, cv.Age):
-        return ["%s is GUID %s age %d, the image wants %s age %d" % (path, guid.hex(), age, image_guid.hex(), cv.Age)]
+        return ["%s is GUID %s age %d, the image wants %s age %d" % (path, guid, age, image_guid, cv.Age)]
     return []
 
 
