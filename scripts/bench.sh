@@ -29,13 +29,7 @@ rm -f "$bench/summary.txt"
 
 scripts/setup.sh
 # Only the thread-model size variant needs the posix flavour of GCC's runtime libraries.
-if ! dpkg-query -W -f='${Status}' g++-mingw-w64-i686-posix 2>/dev/null | grep -q 'install ok installed'; then
-  echo "bench: installing g++-mingw-w64-i686-posix"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    g++-mingw-w64-i686-posix >/dev/null
-fi
+scripts/setup.sh g++-mingw-w64-i686-posix
 
 # quietly LOG COMMAND...: runs a build step, showing its output only if it fails.
 quietly() {
@@ -110,9 +104,7 @@ export WINEPREFIX="$bench/wineprefix" WINEDEBUG=-all
 unset STAND_IN_EXIT_CODE STAND_IN_HOLD STAND_IN_RECORD
 if [ ! -d "$WINEPREFIX" ]; then
   echo "Preparing a Wine prefix for the benchmarks..."
-  # The display-less graphics driver, as the tests use: no X server needed.
-  quietly wineprefix.log sh -c "$wine64 wineboot --init &&
-    $wine64 reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f && /usr/lib/wine/wineserver -w"
+  quietly wineprefix.log scripts/wine-prefix.sh "$WINEPREFIX"
 fi
 
 echo

@@ -38,7 +38,7 @@ wine64=/usr/lib/wine/wine64
 demo="$root/build/demo"
 rm -rf "$demo/tarbel" "$demo/package"
 mkdir -p "$demo/tarbel" "$demo/package"
-[ -d "$WINEPREFIX" ] || { echo "Preparing a Wine prefix for the demonstration..."; "$wine64" wineboot --init 2>/dev/null; }
+[ -d "$WINEPREFIX" ] || { echo "Preparing a Wine prefix for the demonstration..."; scripts/wine-prefix.sh "$WINEPREFIX"; }
 
 echo
 echo "== Tarbel.exe (x64 twin) beside a stand-in vcredist_x86.exe that answers 3010"

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-# Installs the Debian packages that building and testing need; does nothing when all are present.
+# setup.sh [PACKAGE...]: installs the Debian packages that building and testing
+# need, or only the ones named (the x86 machine's and the bench's own); does
+# nothing for those already present. The one place that installs packages.
 set -euo pipefail
 
-packages=(
+packages=("$@")
+(($#)) || packages=(
   cmake ninja-build
   clang-19 lld-19 llvm-19 clang-tidy-19 clang-format-19 gcovr
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
@@ -16,7 +19,7 @@ packages=(
   googletest
 )
 # Two pinned tools come from the npm registry (below); a machine whose Node.js brings its own npm keeps it.
-command -v npm >/dev/null 2>&1 || packages+=(npm)
+(($#)) || command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,6 +34,7 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+(($#)) && exit 0
 
 # From the npm registry, at pinned versions, into the build tree, in one install so
 # that neither removes the other: CycloneDX's JSON schemas, which the release

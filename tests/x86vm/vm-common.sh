@@ -16,25 +16,9 @@ X86VM_CLOCK=${X86VM_CLOCK:-}
 x86vm_log() { printf 'x86vm: %s\n' "$*" >&2; }
 x86vm_die() { x86vm_log "error: $*"; exit 1; }
 
-# Installs missing host packages; CI machines may be fresh.
+# Installs missing host packages (CI machines may be fresh), the project's one way.
 x86vm_need_packages() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  ((${#missing[@]})) || return 0
-  [ "$(id -u)" -eq 0 ] || x86vm_die "need root to install: ${missing[*]}"
-  x86vm_log "installing host packages: ${missing[*]}"
-  local out
-  out=$(mktemp)
-  if ! DEBIAN_FRONTEND=noninteractive apt-get update -q </dev/null >"$out" 2>&1 \
-    || ! DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-      "${missing[@]}" </dev/null >>"$out" 2>&1; then
-    tail -n 30 "$out" >&2
-    rm -f "$out"
-    x86vm_die "could not install ${missing[*]}"
-  fi
-  rm -f "$out"
+  "$X86VM_DIR/../../scripts/setup.sh" "$@" >&2 || x86vm_die "could not install $*"
 }
 
 # Serial output is full of Wine's and the kernel's terminal control sequences.
