@@ -33,6 +33,10 @@ ShowInstDetails show
 Page instfiles
 
 !define SETUP_LOG "$TEMP\prerequisites-setup.log"
+; Tarbel and the redistributable run elevated: they are unpacked into a new
+; folder under Program Files, which only administrators can change, not into
+; the temporary folder, which the user's programs can change while they run.
+!define UNPACK_DIR "$PROGRAMFILES\Example App Prerequisites"
 !define TARBEL_LOG "$TEMP\ovt18helper.log"
 !define RUNTIME "Visual C++ 2013 x86 runtime"
 
@@ -55,21 +59,28 @@ Page instfiles
 Section
   Delete "${SETUP_LOG}"
   ; Extracted together: Tarbel runs the redistributable that sits beside it.
-  InitPluginsDir
-  SetOutPath "$PLUGINSDIR\prerequisites"
+  RMDir /r "${UNPACK_DIR}"
+  ClearErrors
+  CreateDirectory "${UNPACK_DIR}"
+  ${If} ${Errors}
+    !insertmacro Fail "The ${RUNTIME} was not installed: ${UNPACK_DIR} cannot be created. Run the setup as an administrator."
+  ${EndIf}
+  SetOutPath "${UNPACK_DIR}"
   File "${PAYLOAD}\Tarbel.exe"
   File "${PAYLOAD}\vcredist_x86.exe"
-  ; Out of the folder again, so that it can be removed when the setup ends.
+  ; Out of the folder again, so that it can be removed.
   SetOutPath "$TEMP"
 
   DetailPrint "Installing the ${RUNTIME}..."
   StrCpy $0 ""
   ClearErrors
   ; Tarbel does nothing without an argument; its text is not read.
-  ExecWait '"$PLUGINSDIR\prerequisites\Tarbel.exe" install' $0
+  ExecWait '"${UNPACK_DIR}\Tarbel.exe" install' $0
   ${If} ${Errors}
+    RMDir /r "${UNPACK_DIR}"
     !insertmacro Fail "Tarbel.exe could not be started; the ${RUNTIME} was not installed."
   ${EndIf}
+  RMDir /r "${UNPACK_DIR}"
   !insertmacro Log "Tarbel.exe exit code: $0"
 
   ${Select} $0
