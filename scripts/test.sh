@@ -9,11 +9,26 @@
 #   licensing, the CI workflow, the x86 builds in an emulated x86 machine (the
 #   same kit), and a byte-for-byte rebuild of the files and the kits from
 #   another folder.
+# After the builds, the tiers run side by side in two lanes, one mostly
+# compiling, one mostly waiting on Wine and the emulated machine; each tier
+# writes its own log, and the logs, the tiers' times and the summary are
+# printed in one fixed order.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/setup.sh || exit 1
+results="$root/build/test-results"
+logs="$results/logs"
+rm -rf "$results" build/x64/test-results/*
+mkdir -p "$logs"
+
+# The x86 machine's image, when it is not cached, is built meanwhile: it needs nothing of the build.
+if [ "${SKIP_X86_GUEST:-0}" != 1 ]; then
+  bash tests/x86vm/guest-image.sh >"$logs/x86-image.txt" 2>&1 &
+fi
+
+builds_started=$SECONDS
 # Copied anew from the build tree, so that a signed release kit left by the build command
 # is not what the tests look at.
 rm -f dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll
@@ -29,14 +44,12 @@ read -r commit source_date < <(/usr/bin/python3 scripts/release_kit.py --identit
 kit_identity=(env SOURCE_COMMIT="$commit" SOURCE_DATE_EPOCH="$source_date")
 version=$(cat build/x86/VERSION)
 kits=("installer-utilities-$version.zip" "installer-utilities-$version-symbols.zip")
+tests_kit="installer-utilities-$version-tests.zip"
 rm -f dist/installer-utilities-*.zip
 "${kit_identity[@]}" /usr/bin/python3 scripts/release_kit.py build/x86 dist ||
   { echo "the release kit could not be written"; exit 1; }
-
-results="$root/build/test-results"
-rm -rf "$results" build/x64/test-results/*
-mkdir -p "$results"
-suites=()
+"${kit_identity[@]}" /usr/bin/python3 scripts/tests_kit.py . dist || { echo "the test kit could not be written"; exit 1; }
+builds_took=$((SECONDS - builds_started))
 
 # xml_text TEXT: TEXT escaped for an XML attribute. The replacements are quoted:
 # bash 5.2 reads an unquoted & in one as the matched text.
@@ -46,6 +59,8 @@ xml_text() {
   text=${text//'>'/'&gt;'}
   printf '%s' "${text//'"'/'&quot;'}"
 }
+# add_suites SUITE...: the running tier's suites, for the summary.
+add_suites() { printf '%s\n' "$@" >>"$results/$tier.suites"; }
 # junit_case SUITE NAME [FAILURE_MESSAGE]: one test case of a shell-driven tier.
 junit_case() {
   local suite=$1 name=$2 failure=${3:-}
@@ -54,190 +69,227 @@ junit_case() {
     [ -n "$failure" ] && printf '<failure message="%s"/>' "$(xml_text "$failure")"
     printf '</testcase>\n</testsuite>\n'
   } >"$results/$suite.xml"
-  suites+=("$suite")
+  add_suites "$suite"
+}
+# run_tier NAME: runs the function tier_NAME, its output into logs/NAME.txt, and notes its time.
+run_tier() {
+  local started=$SECONDS
+  tier=$1
+  : >"$results/$tier.suites"
+  "tier_$tier" >"$logs/$tier.txt" 2>&1
+  echo "$((SECONDS - started))" >"$results/$tier.seconds"
 }
 
-echo "== Static checks: the format of the C and C++ sources, clang-tidy over both compile databases"
-# The builds above are the strict ones: every warning is an error.
-if scripts/lint.sh format; then
-  junit_case format clang_format_clean
-else
-  junit_case format clang_format_clean "unformatted C or C++ sources; clang-format-19 -i them"
-fi
-for preset in x86 x64; do
-  if scripts/lint.sh tidy "$preset" >"$results/clang-tidy-$preset.txt"; then
-    junit_case "clang_tidy_$preset" no_findings
+tier_static() {
+  echo "== Static checks: the format of the C and C++ sources, clang-tidy over both compile databases"
+  # The builds above are the strict ones: every warning is an error.
+  if scripts/lint.sh format; then
+    junit_case format clang_format_clean
   else
-    grep -E -A3 'error:|warning:' "$results/clang-tidy-$preset.txt" | head -60
-    junit_case "clang_tidy_$preset" no_findings "clang-tidy found something in the $preset sources; see above"
+    junit_case format clang_format_clean "unformatted C or C++ sources; clang-format-19 -i them"
   fi
-done
-
-echo "== The test kit under Wine's cmd: the x64 programs against the x64 twin"
-# The kit is how the tests run on Windows; here it runs as it would there,
-# unpacked outside the build tree, and its own count must agree with the summary's.
-tests_kit="installer-utilities-$version-tests.zip"
-"${kit_identity[@]}" /usr/bin/python3 scripts/tests_kit.py . dist || { echo "the test kit could not be written"; exit 1; }
-kit_run=$(mktemp -d /tmp/tests-kit-XXXXXX)
-unzip -q "dist/$tests_kit" -d "$kit_run"
-kit_dir="$kit_run/${tests_kit%.zip}"
-wine=(env WINEPREFIX="$root/build/x64/wineprefix" WINEDEBUG=-all /usr/lib/wine/wine64)
-scripts/wine-prefix.sh "$root/build/x64/wineprefix"
-(cd "$kit_dir" && "${wine[@]}" cmd /c run-tests.cmd) | tee "$results/tests-kit.txt"
-kit_status=${PIPESTATUS[0]}
-kit_programs=()
-for program in "$kit_dir"/x64/bin/*_tests.exe; do
-  kit_programs+=("x64_$(basename "$program" .exe)")
-done
-cp "$kit_dir"/results/*.xml "$results/" 2>/dev/null
-cat "$kit_dir/results/reruns" >>"$results/reruns" 2>/dev/null
-kit_line=$(tr -d '\r' <"$results/tests-kit.txt" | tail -n 1)
-summary_line=$(/usr/bin/python3 tests/summarize_results.py "$kit_dir/results" "${kit_programs[@]}" | tail -n 1)
-kit_failed=1
-[[ $kit_line == *" 0 failed,"* ]] && kit_failed=0
-if [ "$kit_line" != "$summary_line" ]; then
-  junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd said '$kit_line', the summary '$summary_line'"
-elif [ "$((kit_status != 0))" != "$kit_failed" ]; then
-  junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd exited $kit_status after '$kit_line'"
-elif ! grep -q '^x86 test programs skipped: ' "$results/tests-kit.txt"; then
-  junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd did not say why it left the x86 programs out"
-else
-  junit_case tests_kit_under_wine counts_as_the_summary
-fi
-suites+=("${kit_programs[@]}")
-rm -rf "$kit_run"
-
-echo "== Coverage of the product code by the x64 test programs (GCC build, build/coverage)"
-coverage_started=$SECONDS
-if scripts/coverage.sh >"$results/coverage.txt" 2>&1; then
-  junit_case coverage above_floors
-else
-  grep -v '^$' "$results/coverage.txt" | tail -20
-  junit_case coverage above_floors "coverage fell under its floors or could not be measured; see above"
-fi
-sed -n 's/^\(lines\|functions\|branches\): /coverage: \1 /p' "$results/coverage.txt"
-echo "coverage took $((SECONDS - coverage_started)) s"
-
-echo "== Contract checks of dist/x86, and of the hardening of dist/x64"
-/usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --symbols dist/symbols/x86 \
-  --objdump i686-w64-mingw32-objdump --forbid-path "$root" --junit "$results/contract.xml" \
-  --maps build/x86 --notices THIRD-PARTY-NOTICES.md --kit "dist/${kits[0]}" --tests-kit "dist/$tests_kit"
-/usr/bin/python3 tests/contract/check_binaries.py --dist dist/x64 --symbols dist/symbols/x64 --arch x64 \
-  --objdump x86_64-w64-mingw32-objdump --junit "$results/contract_x64.xml"
-suites+=(contract contract_x64)
-
-echo "== Licensing of the sources, and the summary's account of reruns"
-if reuse lint >"$results/reuse-lint.txt" 2>&1; then
-  junit_case reuse_lint compliant
-else
-  grep -v '^$' "$results/reuse-lint.txt" | head -40
-  junit_case reuse_lint compliant "reuse lint found files without licensing or copyright; see above"
-fi
-if /usr/bin/python3 tests/summarize_results.py --self-check; then
-  junit_case summary_self_check reports_reruns
-else
-  junit_case summary_self_check reports_reruns "the summary miscounts made-up results; see above"
-fi
-
-echo "== Links and anchors in the project's Markdown"
-if /usr/bin/python3 scripts/check_links.py; then
-  junit_case markdown_links resolve
-else
-  junit_case markdown_links resolve "a relative link or anchor in the Markdown leads nowhere; see above"
-fi
-
-echo "== The CI workflow, against the workflow schema"
-if build/tools/node_modules/.bin/action-validator .github/workflows/ci.yml >"$results/workflow.txt" 2>&1; then
-  junit_case ci_workflow valid
-else
-  head -40 "$results/workflow.txt"
-  junit_case ci_workflow valid "the workflow does not validate; see above"
-fi
-
-echo "== The x86 builds in an emulated x86 machine"
-if [ "${SKIP_X86_GUEST:-0}" = 1 ]; then
-  echo "skipped (SKIP_X86_GUEST=1)"
-else
-  # The soak tests stay with the x64 twin: thousands of process starts take
-  # hours under full emulation and prove nothing the twin does not.
-  if ! tests/x86vm/x86-tier.sh "$results" "dist/$tests_kit" /skip:soak_tests; then
-    junit_case x86_guest comes_back "the guest did not finish its job; see the serial log above"
-  fi
-  mapfile -t x86_programs < <(unzip -Z1 "dist/$tests_kit" | sed -n 's|^[^/]*/x86/bin/\(.*_tests\)\.exe$|x86_\1|p' |
-    grep -v '^x86_soak_tests$')
-  suites+=("${x86_programs[@]}")
-fi
-
-echo "== Rebuilding dist/x86, its symbols, the release kit and the test kit from a copy of the sources in another folder"
-# Builds and kits outside the copied sources, whose SPDX bill must list the sources alone.
-elsewhere=$(mktemp -d /tmp/rebuild-XXXXXX)
-mkdir "$elsewhere/src"
-git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$elsewhere/src"
-# In another time zone, far from UTC, and with a private umask: neither may reach the bytes.
-if (umask 077
-    export TZ=Pacific/Kiritimati
-    for arch in x86 x64; do
-      toolchain=$([ "$arch" = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
-      cmake -S "$elsewhere/src" -B "$elsewhere/build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$elsewhere/src/cmake/toolchain-$toolchain.cmake" \
-        -DDIST_DIR="$elsewhere/dist/$arch" -DSYMBOLS_DIR="$elsewhere/dist/symbols/$arch" >/dev/null &&
-        cmake --build "$elsewhere/build/$arch" >/dev/null || exit 1
-    done
-    "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/release_kit.py" "$elsewhere/build/x86" "$elsewhere/dist" >/dev/null &&
-      "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/tests_kit.py" "$elsewhere" "$elsewhere/dist" >/dev/null); then
-  for file in x86/Tarbel.exe x86/Quorvane.dll symbols/x86/Tarbel.pdb symbols/x86/Quorvane.pdb "${kits[@]}" "$tests_kit"; do
-    if cmp -s "dist/$file" "$elsewhere/dist/$file"; then
-      junit_case "reproducible_${file##*/}" identical
+  for preset in x86 x64; do
+    if scripts/lint.sh tidy "$preset" >"$results/clang-tidy-$preset.txt"; then
+      junit_case "clang_tidy_$preset" no_findings
     else
-      junit_case "reproducible_${file##*/}" identical "rebuilt $file differs from dist/$file"
+      grep -E -A3 'error:|warning:' "$results/clang-tidy-$preset.txt" | head -60
+      junit_case "clang_tidy_$preset" no_findings "clang-tidy found something in the $preset sources; see above"
     fi
   done
-else
-  junit_case reproducible_build builds "the copy did not build, or its kits could not be written"
-fi
-rm -rf "$elsewhere"
+}
 
-echo "== Signing with a throwaway certificate"
-signing=$(mktemp -d /tmp/signing-XXXXXX)
-openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Installer utilities test" -days 2 \
-  -keyout "$signing/key.pem" -out "$signing/cert.pem" 2>/dev/null
-openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" \
-  -passout pass:throwaway -out "$signing/test.pfx"
-mkdir "$signing/dist"
-cp dist/x86/Quorvane.dll "$signing/dist/Quorvane-x86.dll"
-cp dist/x86/Tarbel.exe "$signing/dist/Tarbel-x86.exe"
-cp dist/x64/Quorvane.dll dist/x64/Tarbel.exe "$signing/dist/"
-# The password both ways, through a stand-in osslsigncode that notes its arguments.
-mkdir "$signing/bin"
-printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\nexec %s "$@"\n' "$signing/arguments.txt" "$(command -v osslsigncode)" \
-  >"$signing/bin/osslsigncode"
-chmod +x "$signing/bin/osslsigncode"
-printf 'throwaway' >"$signing/password"
-PATH="$signing/bin:$PATH" SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD=throwaway scripts/sign.sh "$signing"/dist/*-x86.*
-PATH="$signing/bin:$PATH" SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD_FILE="$signing/password" \
-  scripts/sign.sh "$signing"/dist/Quorvane.dll "$signing"/dist/Tarbel.exe
-if [ "$(grep -c . "$signing/arguments.txt")" = 4 ] && ! grep -q throwaway "$signing/arguments.txt"; then
-  junit_case signing_password_off_command_line kept_off
-else
-  junit_case signing_password_off_command_line kept_off "the password was on osslsigncode's command line"
-fi
-for file in "$signing"/dist/*; do
-  name=$(basename "$file")
-  if osslsigncode verify -CAfile "$signing/cert.pem" -in "$file" >"$signing/verify.txt" 2>&1; then
-    junit_case "signed_$name" verifies
+tier_kit() {
+  echo "== The test kit under Wine's cmd: the x64 programs against the x64 twin"
+  # The kit is how the tests run on Windows; here it runs as it would there,
+  # unpacked outside the build tree, and its own count must agree with the summary's.
+  kit_run=$(mktemp -d /tmp/tests-kit-XXXXXX)
+  unzip -q "dist/$tests_kit" -d "$kit_run"
+  kit_dir="$kit_run/${tests_kit%.zip}"
+  wine=(env WINEPREFIX="$root/build/x64/wineprefix" WINEDEBUG=-all /usr/lib/wine/wine64)
+  scripts/wine-prefix.sh "$root/build/x64/wineprefix"
+  (cd "$kit_dir" && "${wine[@]}" cmd /c run-tests.cmd) | tee "$results/tests-kit.txt"
+  kit_status=${PIPESTATUS[0]}
+  kit_programs=()
+  for program in "$kit_dir"/x64/bin/*_tests.exe; do
+    kit_programs+=("x64_$(basename "$program" .exe)")
+  done
+  cp "$kit_dir"/results/*.xml "$results/" 2>/dev/null
+  cat "$kit_dir/results/reruns" >>"$results/reruns" 2>/dev/null
+  kit_line=$(tr -d '\r' <"$results/tests-kit.txt" | tail -n 1)
+  summary_line=$(/usr/bin/python3 tests/summarize_results.py "$kit_dir/results" "${kit_programs[@]}" | tail -n 1)
+  kit_failed=1
+  [[ $kit_line == *" 0 failed,"* ]] && kit_failed=0
+  if [ "$kit_line" != "$summary_line" ]; then
+    junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd said '$kit_line', the summary '$summary_line'"
+  elif [ "$((kit_status != 0))" != "$kit_failed" ]; then
+    junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd exited $kit_status after '$kit_line'"
+  elif ! grep -q '^x86 test programs skipped: ' "$results/tests-kit.txt"; then
+    junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd did not say why it left the x86 programs out"
   else
-    junit_case "signed_$name" verifies "$(tail -1 "$signing/verify.txt")"
+    junit_case tests_kit_under_wine counts_as_the_summary
   fi
-done
-# The signed library still loads and runs its entry points in a real installer session.
-(cd build/x64/test-results &&
-  WINEPREFIX="$root/build/x64/wineprefix" WINEDEBUG=-all INSTALLER_UTILITIES_DIST="$signing/dist" \
-  INSTALLER_UTILITIES_PACKAGES="$root/build/x64/tests/packages" \
-  /usr/lib/wine/wine64 ../tests/bin/custom_action_tests.exe --gtest_filter='*Terminate*:*Appdir*:*Publishes*' \
-    --gtest_output=xml:signed_library.xml >/dev/null 2>&1)
-cp build/x64/test-results/signed_library.xml "$results/" 2>/dev/null
-suites+=(signed_library)
-rm -rf "$signing"
+  add_suites "${kit_programs[@]}"
+  rm -rf "$kit_run"
+}
 
+tier_coverage() {
+  echo "== Coverage of the product code by the x64 test programs (GCC build, build/coverage)"
+  if scripts/coverage.sh >"$results/coverage.txt" 2>&1; then
+    junit_case coverage above_floors
+  else
+    grep -v '^$' "$results/coverage.txt" | tail -20
+    junit_case coverage above_floors "coverage fell under its floors or could not be measured; see above"
+  fi
+  sed -n 's/^\(lines\|functions\|branches\): /coverage: \1 /p' "$results/coverage.txt"
+}
+
+tier_contract() {
+  echo "== Contract checks of dist/x86, and of the hardening of dist/x64"
+  /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --symbols dist/symbols/x86 \
+    --objdump i686-w64-mingw32-objdump --forbid-path "$root" --junit "$results/contract.xml" \
+    --maps build/x86 --notices THIRD-PARTY-NOTICES.md --kit "dist/${kits[0]}" --tests-kit "dist/$tests_kit"
+  /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x64 --symbols dist/symbols/x64 --arch x64 \
+    --objdump x86_64-w64-mingw32-objdump --junit "$results/contract_x64.xml"
+  add_suites contract contract_x64
+}
+
+tier_misc() {
+  echo "== Licensing of the sources, and the summary's account of reruns"
+  if reuse lint >"$results/reuse-lint.txt" 2>&1; then
+    junit_case reuse_lint compliant
+  else
+    grep -v '^$' "$results/reuse-lint.txt" | head -40
+    junit_case reuse_lint compliant "reuse lint found files without licensing or copyright; see above"
+  fi
+  if /usr/bin/python3 tests/summarize_results.py --self-check; then
+    junit_case summary_self_check reports_reruns
+  else
+    junit_case summary_self_check reports_reruns "the summary miscounts made-up results; see above"
+  fi
+
+  echo "== Links and anchors in the project's Markdown"
+  if /usr/bin/python3 scripts/check_links.py; then
+    junit_case markdown_links resolve
+  else
+    junit_case markdown_links resolve "a relative link or anchor in the Markdown leads nowhere; see above"
+  fi
+
+  echo "== The CI workflow, against the workflow schema"
+  if build/tools/node_modules/.bin/action-validator .github/workflows/ci.yml >"$results/workflow.txt" 2>&1; then
+    junit_case ci_workflow valid
+  else
+    head -40 "$results/workflow.txt"
+    junit_case ci_workflow valid "the workflow does not validate; see above"
+  fi
+}
+
+tier_x86() {
+  echo "== The x86 builds in an emulated x86 machine"
+  if [ "${SKIP_X86_GUEST:-0}" = 1 ]; then
+    echo "skipped (SKIP_X86_GUEST=1)"
+  else
+    # The soak tests stay with the x64 twin: thousands of process starts take
+    # hours under full emulation and prove nothing the twin does not.
+    # The image build started before the builds holds the image's lock; this waits for it.
+    if ! tests/x86vm/x86-tier.sh "$results" "dist/$tests_kit" /skip:soak_tests; then
+      junit_case x86_guest comes_back "the guest did not finish its job; see the serial log above"
+    fi
+    mapfile -t x86_programs < <(unzip -Z1 "dist/$tests_kit" | sed -n 's|^[^/]*/x86/bin/\(.*_tests\)\.exe$|x86_\1|p' |
+      grep -v '^x86_soak_tests$')
+    add_suites "${x86_programs[@]}"
+  fi
+}
+
+tier_rebuild() {
+  echo "== Rebuilding dist/x86, its symbols, the release kit and the test kit from a copy of the sources in another folder"
+  # Builds and kits outside the copied sources, whose SPDX bill must list the sources alone.
+  elsewhere=$(mktemp -d /tmp/rebuild-XXXXXX)
+  mkdir "$elsewhere/src"
+  git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$elsewhere/src"
+  # In another time zone, far from UTC, and with a private umask: neither may reach the bytes.
+  if (umask 077
+      export TZ=Pacific/Kiritimati
+      for arch in x86 x64; do
+        toolchain=$([ "$arch" = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
+        cmake -S "$elsewhere/src" -B "$elsewhere/build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+          -DCMAKE_TOOLCHAIN_FILE="$elsewhere/src/cmake/toolchain-$toolchain.cmake" \
+          -DDIST_DIR="$elsewhere/dist/$arch" -DSYMBOLS_DIR="$elsewhere/dist/symbols/$arch" >/dev/null &&
+          cmake --build "$elsewhere/build/$arch" >/dev/null || exit 1
+      done
+      "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/release_kit.py" "$elsewhere/build/x86" "$elsewhere/dist" >/dev/null &&
+        "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/tests_kit.py" "$elsewhere" "$elsewhere/dist" >/dev/null); then
+    for file in x86/Tarbel.exe x86/Quorvane.dll symbols/x86/Tarbel.pdb symbols/x86/Quorvane.pdb "${kits[@]}" "$tests_kit"; do
+      if cmp -s "dist/$file" "$elsewhere/dist/$file"; then
+        junit_case "reproducible_${file##*/}" identical
+      else
+        junit_case "reproducible_${file##*/}" identical "rebuilt $file differs from dist/$file"
+      fi
+    done
+  else
+    junit_case reproducible_build builds "the copy did not build, or its kits could not be written"
+  fi
+  rm -rf "$elsewhere"
+}
+
+tier_signing() {
+  echo "== Signing with a throwaway certificate"
+  signing=$(mktemp -d /tmp/signing-XXXXXX)
+  openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Installer utilities test" -days 2 \
+    -keyout "$signing/key.pem" -out "$signing/cert.pem" 2>/dev/null
+  openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" \
+    -passout pass:throwaway -out "$signing/test.pfx"
+  mkdir "$signing/dist"
+  cp dist/x86/Quorvane.dll "$signing/dist/Quorvane-x86.dll"
+  cp dist/x86/Tarbel.exe "$signing/dist/Tarbel-x86.exe"
+  cp dist/x64/Quorvane.dll dist/x64/Tarbel.exe "$signing/dist/"
+  # The password both ways, through a stand-in osslsigncode that notes its arguments.
+  mkdir "$signing/bin"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\nexec %s "$@"\n' "$signing/arguments.txt" "$(command -v osslsigncode)" \
+    >"$signing/bin/osslsigncode"
+  chmod +x "$signing/bin/osslsigncode"
+  printf 'throwaway' >"$signing/password"
+  PATH="$signing/bin:$PATH" SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD=throwaway scripts/sign.sh "$signing"/dist/*-x86.*
+  PATH="$signing/bin:$PATH" SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD_FILE="$signing/password" \
+    scripts/sign.sh "$signing"/dist/Quorvane.dll "$signing"/dist/Tarbel.exe
+  if [ "$(grep -c . "$signing/arguments.txt")" = 4 ] && ! grep -q throwaway "$signing/arguments.txt"; then
+    junit_case signing_password_off_command_line kept_off
+  else
+    junit_case signing_password_off_command_line kept_off "the password was on osslsigncode's command line"
+  fi
+  for file in "$signing"/dist/*; do
+    name=$(basename "$file")
+    if osslsigncode verify -CAfile "$signing/cert.pem" -in "$file" >"$signing/verify.txt" 2>&1; then
+      junit_case "signed_$name" verifies
+    else
+      junit_case "signed_$name" verifies "$(tail -1 "$signing/verify.txt")"
+    fi
+  done
+  # The signed library still loads and runs its entry points in a real installer session.
+  (cd build/x64/test-results &&
+    WINEPREFIX="$root/build/x64/wineprefix" WINEDEBUG=-all INSTALLER_UTILITIES_DIST="$signing/dist" \
+    INSTALLER_UTILITIES_PACKAGES="$root/build/x64/tests/packages" \
+    /usr/lib/wine/wine64 ../tests/bin/custom_action_tests.exe --gtest_filter='*Terminate*:*Appdir*:*Publishes*' \
+      --gtest_output=xml:signed_library.xml >/dev/null 2>&1)
+  cp build/x64/test-results/signed_library.xml "$results/" 2>/dev/null
+  add_suites signed_library
+  rm -rf "$signing"
+}
+
+# Two cores: the compiling lane keeps both busy, and the other mostly waits on
+# Wine's process starts and the emulated machine. The signed library runs in
+# the x64 prefix after the kit, never beside it.
+(run_tier static; run_tier coverage; run_tier rebuild) &
+compiling=$!
+(run_tier kit; run_tier signing; run_tier contract; run_tier misc; run_tier x86) &
+waiting=$!
+wait "$compiling" "$waiting"
+
+order=(static kit coverage contract misc x86 rebuild signing)
+suites=()
+for tier in "${order[@]}"; do
+  cat "$logs/$tier.txt"
+  mapfile -t -O "${#suites[@]}" suites <"$results/$tier.suites"
+done
+echo "== Times (s): builds $builds_took$(for tier in "${order[@]}"; do printf ', %s %s' "$tier" "$(cat "$results/$tier.seconds")"; done), all $SECONDS"
 echo "== Summary"
 /usr/bin/python3 tests/summarize_results.py "$results" "${suites[@]}"
