@@ -8,10 +8,13 @@ rem architecture alone; /skip:NAME (e.g. /skip:soak_tests) leaves a program out.
 rem Each program writes results\ARCH_PROGRAM.xml (GoogleTest XML) and .log; one
 rem that fails runs once more, its first run kept as .first.xml and .first.log and
 rem its name added to results\reruns. The last line counts test cases:
-rem "N passed, N failed, N rerun[, N skipped]"; the exit code is 1 on any failure.
-setlocal enableextensions enabledelayedexpansion
-rem Plain %var% and !var! only: Wine's cmd, which runs this kit too, knows no
-rem substrings or substitutions in delayed expansion.
+rem "N passed, N failed, N rerun[, N skipped]"; the exit code is 1 on any failure,
+rem and a run in which no test program ran has failed.
+rem Delayed expansion stays off, whatever the machine's default: it would eat the
+rem "!" of a folder such as "a kit! here". Wine's cmd, which runs this kit too,
+rem knows no substrings in it anyway, and loses its way in nested blocks: plain
+rem %var%, straight lines and gotos.
+setlocal enableextensions disabledelayedexpansion
 set "kit=%~dp0"
 set "kit=%kit:~0,-1%"
 set "results=%kit%\results"
@@ -31,44 +34,51 @@ if not defined arches set "arches=x64 x86"
 
 if exist "%results%" rd /s /q "%results%"
 md "%results%"
-set /a passed=0, failed=0, skipped=0, rerun=0
+set /a passed=0, failed=0, skipped=0, rerun=0, ran=0
 for %%a in (%arches%) do call :architecture %%a
-set "line=!passed! passed, !failed! failed, !rerun! rerun"
-if !skipped! gtr 0 set "line=!line!, !skipped! skipped"
-echo !line!
-if !failed! gtr 0 exit /b 1
+if not %ran%==0 goto summary
+echo no test program ran: nothing was tested
+if %failed%==0 set /a failed=1
+:summary
+set "line=%passed% passed, %failed% failed, %rerun% rerun"
+if %skipped% gtr 0 set "line=%line%, %skipped% skipped"
+echo %line%
+if %failed% gtr 0 exit /b 1
 exit /b 0
 
 rem :architecture ARCH runs that architecture's programs, or says why it cannot.
 :architecture
-if "%1"=="x64" (
-  if /i not "%PROCESSOR_ARCHITECTURE%"=="AMD64" if /i not "%PROCESSOR_ARCHITEW6432%"=="AMD64" (
-    echo x64 test programs skipped: this is not 64-bit x86 Windows
-    goto :eof
-  )
-)
+if not "%1"=="x64" goto x64_checked
+if /i "%PROCESSOR_ARCHITECTURE%"=="AMD64" goto x64_checked
+if /i "%PROCESSOR_ARCHITEW6432%"=="AMD64" goto x64_checked
+echo x64 test programs skipped: this is not 64-bit x86 Windows
+goto :eof
+:x64_checked
 rem A 32-bit program may not start at all: Windows without its 32-bit side, or
 rem Wine without it. The stand-in child answers with the exit code it is given.
-if "%1"=="x86" (
-  "%kit%\x86\bin\stand_in_child.exe" 32 >nul 2>&1
-  if not "!errorlevel!"=="32" (
-    echo x86 test programs skipped: this machine cannot start a 32-bit program
-    goto :eof
-  )
-)
+if not "%1"=="x86" goto x86_checked
+"%kit%\x86\bin\stand_in_child.exe" 32 >nul 2>&1
+if "%errorlevel%"=="32" goto x86_checked
+echo x86 test programs skipped: this machine cannot start a 32-bit program
+goto :eof
+:x86_checked
 set "INSTALLER_UTILITIES_DIST=%kit%\%1\dist"
 set "INSTALLER_UTILITIES_PACKAGES=%kit%\%1\packages"
+set /a found=0
 rem Listed from inside the folder: Wine's cmd matches no quoted wildcard path.
-set "programs="
+if not exist "%kit%\%1\bin\" goto listed
 pushd "%kit%\%1\bin"
-for %%p in (*_tests.exe) do set "programs=!programs! %%~np"
+for %%p in (*_tests.exe) do call :program %1 %%~np
 popd
-for %%p in (%programs%) do call :program %1 %%p
+:listed
+if not %found%==0 goto :eof
+echo %1: FAILED, no test program (*_tests.exe) in "%kit%\%1\bin"
+set /a failed+=1
 goto :eof
 
-rem :program ARCH NAME runs one program, once more if it fails, and counts its
-rem cases. Straight lines and gotos: Wine's cmd loses its way in nested blocks.
+rem :program ARCH NAME runs one program, once more if it fails, and counts its cases.
 :program
+set /a found+=1
 set "name=%1_%2"
 set "left="
 for %%s in (%skip%) do if /i "%%s"=="%2" set "left=1"
@@ -76,6 +86,7 @@ if defined left (
   echo %1 %2: left out
   goto :eof
 )
+set /a ran+=1
 pushd "%results%"
 echo %1 %2: running
 "%kit%\%1\bin\%2.exe" --gtest_output=xml:%name%.xml >%name%.log 2>&1
@@ -94,12 +105,14 @@ if exist %name%.xml goto read_results
 echo %1 %2: left no results (it crashed or did not start)
 goto counted
 :read_results
+rem The elements, not their attributes, whose order is GoogleTest's to change:
+rem GoogleTest writes each on a line of its own. Only a line's first word is
+rem looked at, in :element, since a message can hold anything.
 set /a tests=0, failures=0
-for /f "usebackq tokens=1,3,5 delims== " %%a in ("%name%.xml") do (
-  rem Compared once expanded: a quote in a failure message cannot upset the parse.
-  set "first=%%a"
-  if "!first!"=="<testsuites" set /a tests=%%~b, failures=%%~c
-  if "!first!"=="<skipped" set /a skips+=1
+set "state="
+for /f "usebackq tokens=1" %%w in ("%name%.xml") do (
+  set "element=%%w"
+  call :element
 )
 rem A program that ends badly after its cases passed has failed all the same.
 if not "%code%"=="0" if %failures%==0 (
@@ -115,4 +128,20 @@ if "%code%"=="0" (
 )
 echo %1 %2: FAILED, see results\%name%.log
 findstr /l /b /c:"[  FAILED  ]" "%results%\%name%.log"
+goto :eof
+
+rem :element counts the test case, failure or skip that %element% opens. A case
+rem with a failure has failed, even after a skip; else one with a skip is skipped.
+rem The word's own quotes go first, so that every comparison stays quoted; the
+rem leading "_" keeps Wine's cmd from reading a quoted "not" as its keyword.
+:element
+set "element=_%element:"=%"
+if "%element%"=="_<testcase" set /a tests+=1
+if "%element%"=="_<testcase" set "state=run"
+if "%element%%state%"=="_<skippedrun" set /a skips+=1
+if "%element%%state%"=="_<skippedrun" set "state=skipped"
+if "%element%%state%"=="_<failureskipped" set /a skips-=1
+if "%element%%state%"=="_<failureskipped" set "state=run"
+if "%element%%state%"=="_<failurerun" set /a failures+=1
+if "%element%%state%"=="_<failurerun" set "state=failed"
 goto :eof

@@ -73,8 +73,9 @@ TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
     EXPECT_EQ(reinterpret_cast<void*>(&CalledIndirectly), checked);
 }
 
-// Windows enforces the guard from 8.1 on: a call to no valid target in the stand-in child,
-// built as the shipped images are, is a fail-fast (FAST_FAIL_GUARD_ICALL_CHECK_FAILURE).
+// Windows enforces the guard from 8.1 with its November 2014 update (KB3000850) on: a call to
+// no valid target in the stand-in child, built as the shipped images are, is a fail-fast
+// (FAST_FAIL_GUARD_ICALL_CHECK_FAILURE).
 TEST(ControlFlowGuard, WindowsEndsACallToAnInvalidTarget)
 {
     using Query = BOOL(WINAPI*)(HANDLE, int, void*, SIZE_T);
@@ -83,7 +84,7 @@ TEST(ControlFlowGuard, WindowsEndsACallToAnInvalidTarget)
     DWORD guard = 0;  // ProcessControlFlowGuardPolicy (7); bit 0: EnableControlFlowGuard
     if (RunningUnderWine() || query == nullptr || !query(::GetCurrentProcess(), 7, &guard, 4) ||
         (guard & 1) == 0)
-        GTEST_SKIP() << (RunningUnderWine() ? "Wine" : "this Windows (before 8.1)")
+        GTEST_SKIP() << (RunningUnderWine() ? "Wine" : "this Windows (before 8.1 with KB3000850)")
                      << " does not enforce Control Flow Guard";
     EXPECT_EQ(static_cast<DWORD>(STATUS_STACK_BUFFER_OVERRUN),
               RunProcess(Quoted(StandInChildPath()) + L" call-invalid-target", {}, L"."));
