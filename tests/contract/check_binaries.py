@@ -28,9 +28,6 @@ ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 from release_kit import linked_files  # noqa: E402
 
-RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
-RT_NAMES = {RT_ICON: "RT_ICON", RT_GROUP_ICON: "RT_GROUP_ICON", RT_VERSION: "RT_VERSION",
-            RT_MANIFEST: "RT_MANIFEST"}
 DEFAULT_FORBIDDEN_PATHS = ["/work/", "/tmp/", "/build/"]
 MAX_TAIL_CALL_HOPS = 4
 
@@ -50,10 +47,10 @@ class Binary:
         return root.entries if root else []
 
     def resources(self, rtype):
-        """{id: bytes of the first language} for one resource type."""
+        """{id: bytes of the first language} for one resource type, named as pefile names it ("RT_ICON")."""
         out = {}
         for t in self.resource_types():
-            for res in t.directory.entries if t.id == rtype else []:
+            for res in t.directory.entries if t.id == pefile.RESOURCE_TYPE[rtype] else []:
                 lang = res.directory.entries[0].data.struct
                 out[res.id if res.name is None else str(res.name)] = self.pe.get_data(lang.OffsetToData, lang.Size)
         return out
@@ -155,6 +152,10 @@ class Disassembly:
 
 # --- checks: each takes (Binary, expected) and returns a list of problems ---
 
+def section_name(section):
+    return section.Name.rstrip(b"\0").decode("ascii", "replace")
+
+
 def check_image(b, want_dll):
     fh, oh = b.pe.FILE_HEADER, b.pe.OPTIONAL_HEADER
     problems = []
@@ -162,9 +163,8 @@ def check_image(b, want_dll):
         problems.append("machine 0x%x, want 0x14c (i386)" % fh.Machine)
     if oh.Magic != 0x10B:
         problems.append("optional header magic 0x%x, want 0x10b (PE32)" % oh.Magic)
-    is_dll = bool(fh.Characteristics & 0x2000)
-    if is_dll != want_dll:
-        problems.append("DLL flag %s, want %s" % (is_dll, want_dll))
+    if fh.IMAGE_FILE_DLL != want_dll:
+        problems.append("DLL flag %s, want %s" % (fh.IMAGE_FILE_DLL, want_dll))
     return problems
 
 
@@ -191,15 +191,14 @@ def check_imports(b, want):
 
 
 def check_resource_types(b, want):
-    present = {t.id if t.name is None else str(t.name) for t in b.resource_types()}
-    name = lambda t: RT_NAMES.get(t, str(t))
-    problems = ["unexpected resource type %s" % name(t) for t in sorted(present - set(want), key=str)]
-    problems += ["missing resource type %s" % name(t) for t in sorted(set(want) - present, key=str)]
+    present = {str(pefile.RESOURCE_TYPE.get(t.id, t.id) if t.name is None else t.name) for t in b.resource_types()}
+    problems = ["unexpected resource type %s" % t for t in sorted(present - set(want))]
+    problems += ["missing resource type %s" % t for t in sorted(set(want) - present)]
     return problems
 
 
 def check_manifest(b, want_id):
-    manifests = b.resources(RT_MANIFEST)
+    manifests = b.resources("RT_MANIFEST")
     if list(manifests) != [want_id]:
         return ["manifest ids %s, want [%s]" % (list(manifests), want_id)]
     try:
@@ -216,10 +215,10 @@ def check_manifest(b, want_id):
 
 def check_icon_group(b, want):
     group_id, entries = want
-    group = b.resources(RT_GROUP_ICON).get(group_id)
+    group = b.resources("RT_GROUP_ICON").get(group_id)
     if group is None:
         return ["no RT_GROUP_ICON %s" % group_id]
-    icons = b.resources(RT_ICON)
+    icons = b.resources("RT_ICON")
     reserved, kind, count = struct.unpack_from("<HHH", group, 0)
     if (reserved, kind) != (0, 1) or len(group) < 6 + 14 * count:
         return ["malformed icon directory header"]
@@ -290,28 +289,22 @@ def check_timestamps(b, _):
     return ["%s TimeDateStamp 0x%x, want 0" % (k, v) for k, v in stamps.items() if v]
 
 
-DLL_CHARACTERISTICS = {"HIGH_ENTROPY_VA": 0x20, "DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "NO_SEH": 0x400,
-                       "GUARD_CF": 0x4000}
-
-
 def check_mitigations(b, want):
-    flags = b.pe.OPTIONAL_HEADER.DllCharacteristics
-    problems = ["%s not declared" % name for name in want if not flags & DLL_CHARACTERISTICS[name]]
-    relocations = b.pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
-    if "DYNAMIC_BASE" in want and (b.pe.FILE_HEADER.Characteristics & 0x1 or not relocations.Size):
+    oh = b.pe.OPTIONAL_HEADER
+    problems = ["%s not declared" % name for name in want if not getattr(oh, "IMAGE_DLLCHARACTERISTICS_" + name)]
+    relocations = oh.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    if "DYNAMIC_BASE" in want and (b.pe.FILE_HEADER.IMAGE_FILE_RELOCS_STRIPPED or not relocations.Size):
         problems.append("no relocations: the loader cannot move the image")
     return problems
 
 
 def check_sections(b, _):
-    writable, executable, shared = 0x80000000, 0x20000000, 0x10000000
     problems = []
     for section in b.pe.sections:
-        name, flags = section.Name.rstrip(b"\0").decode("ascii", "replace"), section.Characteristics
-        if flags & writable and flags & executable:
-            problems.append("section %s is writable and executable" % name)
-        if flags & writable and flags & shared:
-            problems.append("section %s is shared and writable" % name)
+        if section.IMAGE_SCN_MEM_WRITE and section.IMAGE_SCN_MEM_EXECUTE:
+            problems.append("section %s is writable and executable" % section_name(section))
+        if section.IMAGE_SCN_MEM_WRITE and section.IMAGE_SCN_MEM_SHARED:
+            problems.append("section %s is shared and writable" % section_name(section))
     return problems
 
 
@@ -340,8 +333,8 @@ def read_only_pointer_problem(b, label, address):
     section = b.pe.get_section_by_rva(address - b.pe.OPTIONAL_HEADER.ImageBase) if address else None
     if section is None:
         return "%s 0x%x is not inside the image" % (label, address)
-    if section.Characteristics & 0x80000000:
-        return "%s 0x%x is in writable section %s" % (label, address, section.Name.rstrip(b"\0").decode())
+    if section.IMAGE_SCN_MEM_WRITE:
+        return "%s 0x%x is in writable section %s" % (label, address, section_name(section))
     return None
 
 
@@ -449,7 +442,7 @@ def check_stack_protector(b, minimum):
         return problems + [problem]
     guard = b.pe.get_dword_at_rva(pointer - base)
     section = b.pe.get_section_by_rva(guard - base)
-    if section is None or not section.Characteristics & 0x80000000 or section.Characteristics & 0x20000000:
+    if section is None or not section.IMAGE_SCN_MEM_WRITE or section.IMAGE_SCN_MEM_EXECUTE:
         problems.append("guard at 0x%x is not in a writable data section" % guard)
     return problems
 
@@ -611,7 +604,7 @@ CONTRACT = {
         ("os-subsystem-version", check_versions, (6, 0)),
         ("subsystem-gui", check_subsystem, 2),
         ("imports", check_imports, ["KERNEL32.dll", "msvcrt.dll"]),
-        ("resource-types", check_resource_types, [RT_ICON, RT_GROUP_ICON, RT_MANIFEST]),
+        ("resource-types", check_resource_types, ["RT_ICON", "RT_GROUP_ICON", "RT_MANIFEST"]),
         ("manifest", check_manifest, 1),
         ("icon-group", check_icon_group, (101, TARBEL_ICONS)),
         ("no-build-paths", check_no_build_paths, None),
@@ -626,7 +619,7 @@ CONTRACT = {
         ("exports", check_exports, QUORVANE_EXPORTS),
         *[("stdcall-return " + n, check_stdcall_return, (n, 4)) for n in QUORVANE_EXPORTS],
         ("imports", check_imports, ["KERNEL32.dll", "USER32.dll", "msi.dll", "msvcrt.dll"]),
-        ("resource-types", check_resource_types, [RT_MANIFEST]),
+        ("resource-types", check_resource_types, ["RT_MANIFEST"]),
         ("manifest", check_manifest, 2),
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
