@@ -55,6 +55,13 @@ class Binary:
                 out[res.id if res.name is None else str(res.name)] = self.pe.get_data(lang.OffsetToData, lang.Size)
         return out
 
+    def exports(self):
+        """{name: RVA} of the named exports, and how many exports have only an ordinal."""
+        exp = getattr(self.pe, "DIRECTORY_ENTRY_EXPORT", None)
+        symbols = exp.symbols if exp else []
+        named = {s.name.decode("ascii", "replace"): s.address for s in symbols if s.name}
+        return named, sum(1 for s in symbols if not s.name)
+
     def imported_functions(self):
         """(DLL in lower case, function name, address of its import slot) for each named import."""
         return [(e.dll.decode("ascii", "replace").lower(), i.name.decode("ascii", "replace"), i.address)
@@ -85,18 +92,20 @@ class Disassembly:
         self.index = {a: i for i, (a, _, _) in enumerate(self.insns)}
         # Stripped code has no symbols, so every direct call target and every code
         # address taken as an immediate is treated as the start of a function.
-        self.starts = set()
-        for _, mnem, ops in self.insns:
-            target = self.direct_target(ops) if mnem == "call" else None
-            if target is not None:
-                self.starts.add(target)
-            for imm in re.findall(r"\$0x([0-9a-f]+)", ops):
-                if int(imm, 16) in self.index:
-                    self.starts.add(int(imm, 16))
+        called = {self.direct_target(ops) for _, mnem, ops in self.insns if mnem == "call"}
+        immediates = {int(imm, 16) for _, _, ops in self.insns for imm in re.findall(r"\$0x([0-9a-f]+)", ops)}
+        self.starts = (called - {None}) | (immediates & self.index.keys())
 
     @staticmethod
     def direct_target(ops):
         m = re.match(r"(?:0x)?([0-9a-f]+)\b", ops)
+        return int(m.group(1), 16) if m else None
+
+    @staticmethod
+    def pointer_called(mnem, ops):
+        """The address of the pointer an indirect call reads: x86's 'call *0x...', x64's
+        'call *0x...(%rip)  # 0x...'; None for any other instruction."""
+        m = re.search(r"(?:^\*|# )0x([0-9a-f]+)$", ops) if mnem == "call" else None
         return int(m.group(1), 16) if m else None
 
     def next_start(self, start, extra_starts):
@@ -247,20 +256,16 @@ def check_icon_group(b, want):
 
 
 def check_exports(b, want):
-    exp = getattr(b.pe, "DIRECTORY_ENTRY_EXPORT", None)
-    symbols = exp.symbols if exp else []
-    names = {s.name.decode("ascii", "replace") for s in symbols if s.name}
-    unnamed = sum(1 for s in symbols if not s.name)
+    names, unnamed = b.exports()
     problems = ["%d ordinal-only export(s)" % unnamed] if unnamed else []
-    problems += ["unexpected export %s" % n for n in sorted(names - set(want))]
-    problems += ["missing export %s" % n for n in sorted(set(want) - names)]
+    problems += ["unexpected export %s" % n for n in sorted(set(names) - set(want))]
+    problems += ["missing export %s" % n for n in sorted(set(want) - set(names))]
     return problems
 
 
 def check_stdcall_return(b, want):
     name, pop_bytes = want
-    exp = getattr(b.pe, "DIRECTORY_ENTRY_EXPORT", None)
-    rvas = {s.name.decode("ascii", "replace"): s.address for s in (exp.symbols if exp else []) if s.name}
+    rvas, _ = b.exports()
     if name not in rvas:
         return ["not exported"]
     base = b.pe.OPTIONAL_HEADER.ImageBase
@@ -345,8 +350,7 @@ def check_guard_pointers(b, _):
     if b.pe.FILE_HEADER.Machine == 0x8664:
         pointers["dispatch pointer"] = lc.GuardCFDispatchFunctionPointer
     problems = [p for label, address in pointers.items() for p in [read_only_pointer_problem(b, label, address)] if p]
-    through = {int(m.group(1), 16) for _, mnem, ops in b.disassembly().insns if mnem == "call" and "*" in ops
-               for m in [re.search(r"(?:^\*|# )0x([0-9a-f]+)$", ops)] if m}
+    through = {Disassembly.pointer_called(mnem, ops) for _, mnem, ops in b.disassembly().insns}
     if not through & set(pointers.values()):
         problems.append("no indirect call goes through the guard's pointers")
     return problems
@@ -458,11 +462,8 @@ def check_entry_seeds_guard(b, wanted):
     for target in [dis.direct_target(ops) for _, mnem, ops in first if mnem == "call"]:
         if target not in dis.index:
             continue
-        called = set()
-        for _, mnem, ops in dis.body(target, dis.next_start(target, set())):
-            m = re.search(r"# 0x([0-9a-f]+)$", ops) or re.match(r"\*0x([0-9a-f]+)$", ops)
-            if mnem == "call" and m:
-                called.add(imports.get(int(m.group(1), 16)))
+        body = dis.body(target, dis.next_start(target, set()))
+        called = {imports.get(dis.pointer_called(mnem, ops)) for _, mnem, ops in body}
         if set(wanted) <= called:
             return []
     return ["the entry point calls no function that reads %s" % ", ".join(wanted)]
@@ -559,44 +560,32 @@ QUORVANE_EXPORTS = ["_LaunchProcessSync@4", "_RefreshEnvironmentVariables@4",
                     "_RemoveAppdirTrailingBackslash@4", "_TerminateInstallWithFailure@4",
                     "_TerminateInstallWithSuccess@4"]
 
-SEED_SOURCES = ["GetSystemTimeAsFileTime", "QueryPerformanceCounter"]
-NO_32_BIT_TIME = (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")
-NO_ABORT = ({"abort"}, "the runtime's abort can show a dialog")
-# Present in both architectures' images.
-CONTROL_FLOW_GUARD_AND_SYMBOLS = [
+# Present in both architectures' images, each image then with its own row of DLL_SEARCH.
+HARDENING = [
     ("guard-cf-tables", check_guard_tables, None),
     ("guard-cf-pointers", check_guard_pointers, None),
     ("cet-compatible", check_cet_compatible, None),
     ("dependent-load-flags-system32", check_dependent_load_flags, 0x800),
     ("pdb", check_pdb, None),
+    ("sections", check_sections, None),
+    ("no-abort", check_forbidden_imports, ({"abort"}, "the runtime's abort can show a dialog")),
+    ("entry-seeds-stack-guard", check_entry_seeds_guard, ["GetSystemTimeAsFileTime", "QueryPerformanceCounter"]),
 ]
-HARDENING = {
-    "Tarbel.exe": [
-        *CONTROL_FLOW_GUARD_AND_SYMBOLS,
-        ("sections", check_sections, None),
-        ("no-abort", check_forbidden_imports, NO_ABORT),
-        ("entry-seeds-stack-guard", check_entry_seeds_guard, SEED_SOURCES),
-        ("dll-search-restricted", check_mentions, ("SetDefaultDllDirectories", True)),
-    ],
-    "Quorvane.dll": [
-        *CONTROL_FLOW_GUARD_AND_SYMBOLS,
-        ("sections", check_sections, None),
-        ("no-abort", check_forbidden_imports, NO_ABORT),
-        ("entry-seeds-stack-guard", check_entry_seeds_guard, SEED_SOURCES),
-        # It would change DLL loading for the whole installer process.
-        ("dll-search-untouched", check_mentions, ("SetDefaultDllDirectories", False)),
-    ],
+DLL_SEARCH = {
+    "Tarbel.exe": ("dll-search-restricted", check_mentions, ("SetDefaultDllDirectories", True)),
+    # It would change DLL loading for the whole installer process.
+    "Quorvane.dll": ("dll-search-untouched", check_mentions, ("SetDefaultDllDirectories", False)),
 }
 
 # Only the x86 images: NO_SEH and the i386 form of the guard check, and 32-bit time is an x86 matter.
 X86_HARDENING = [
     ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "GUARD_CF"]),
     ("stack-protector", check_stack_protector, 5),
-    ("no-32-bit-time", check_forbidden_imports, NO_32_BIT_TIME),
+    ("no-32-bit-time", check_forbidden_imports, (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")),
 ]
 
 CONTRACT_X64 = {name: [("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "HIGH_ENTROPY_VA", "GUARD_CF"]),
-                       *checks] for name, checks in HARDENING.items()}
+                       *HARDENING, own] for name, own in DLL_SEARCH.items()}
 
 CONTRACT = {
     "Tarbel.exe": [
@@ -610,7 +599,8 @@ CONTRACT = {
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
         *X86_HARDENING,
-        *HARDENING["Tarbel.exe"],
+        *HARDENING,
+        DLL_SEARCH["Tarbel.exe"],
         ("third-party-notices", check_notices, None),
     ],
     "Quorvane.dll": [
@@ -624,7 +614,8 @@ CONTRACT = {
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
         *X86_HARDENING,
-        *HARDENING["Quorvane.dll"],
+        *HARDENING,
+        DLL_SEARCH["Quorvane.dll"],
         ("third-party-notices", check_notices, None),
     ],
 }
