@@ -21,6 +21,7 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 import zipfile
+from pathlib import Path
 
 import pefile
 
@@ -37,8 +38,7 @@ class Binary:
 
     def __init__(self, path, opts):
         self.path, self.opts = path, opts
-        with open(path, "rb") as f:
-            self.data = f.read()
+        self.data = Path(path).read_bytes()
         self.pe = pefile.PE(data=self.data)
         self._disassembly = None
 
@@ -477,8 +477,7 @@ def check_mentions(b, want):
 
 def check_notices(b, _):
     """Every library archive or object file the linker's map shows giving code or data is named in the notices."""
-    with open(b.opts.notices, encoding="utf-8") as f:
-        notices = f.read()
+    notices = Path(b.opts.notices).read_text(encoding="utf-8")
     map_path = os.path.join(b.opts.maps, os.path.splitext(os.path.basename(b.path))[0] + ".map")
     return ["%s gives the image objects but the notices do not name it" % name
             for name in sorted(linked_files(map_path)) if "`%s`" % name not in notices]
@@ -486,6 +485,8 @@ def check_notices(b, _):
 
 # --- the release kit: (check name, problems) for each row ---
 
+IMAGES = ["Tarbel.exe", "Quorvane.dll"]
+PDBS = ["Tarbel.pdb", "Quorvane.pdb"]
 CYCLONEDX_SCHEMAS = os.path.join(ROOT, "build/tools/node_modules/@cyclonedx/cyclonedx-library/res/schema")
 
 
@@ -495,18 +496,18 @@ def sbom_problems(data, buildinfo):
     store = {}
     for f in os.listdir(CYCLONEDX_SCHEMAS):
         if f.endswith(".schema.json"):
-            with open(os.path.join(CYCLONEDX_SCHEMAS, f)) as schema:
-                store["http://cyclonedx.org/schema/" + f] = json.load(schema)
+            store["http://cyclonedx.org/schema/" + f] = json.loads(Path(CYCLONEDX_SCHEMAS, f).read_text())
     bom, schema = json.loads(data), store["http://cyclonedx.org/schema/bom-1.5.SNAPSHOT.schema.json"]
     store.update({s["$id"]: s for s in list(store.values())})
     validator = jsonschema.Draft7Validator(schema, resolver=jsonschema.RefResolver.from_schema(schema, store=store),
                                            format_checker=jsonschema.FormatChecker())
     problems = ["/%s: %s" % ("/".join(map(str, e.absolute_path)), e.message[:200]) for e in validator.iter_errors(bom)]
     components = {c.get("bom-ref"): c for c in bom.get("components", [])}
-    problems += ["%s: not with its SHA-256 as built" % f for f in ("Tarbel.exe", "Quorvane.dll")
+    problems += ["%s: not with its SHA-256 as built" % f for f in IMAGES
                  if "  %s  %s" % (components.get(f, {}).get("hashes", [{}])[0].get("content"), f) not in buildinfo]
     return problems + ["%s: no version, licence or purl" % r for r, c in sorted(components.items())
                        if r.startswith("linked:") and not all(c.get(k) for k in ("version", "licenses", "purl"))]
+
 
 def check_kit(kit, dist):
     version = re.match(r"installer-utilities-(.+)\.zip$", os.path.basename(kit)).group(1)
@@ -517,14 +518,13 @@ def check_kit(kit, dist):
     for line in members.get("SHA256SUMS", b"").decode().splitlines():
         digest, name = line.split("  ", 1)
         sums[name] = digest
-    want = {"Tarbel.exe", "Quorvane.dll", "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
+    want = {*IMAGES, "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
             "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO",
             "installer-utilities-%s.spdx" % version, "installer-utilities-%s.cdx.json" % version,
             *("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))}
     digest = lambda data: hashlib.sha256(data).hexdigest()
-    shipped = {f: open(os.path.join(dist, p), "rb").read() for f, p in (
-        ("Tarbel.exe", "x86/Tarbel.exe"), ("Quorvane.dll", "x86/Quorvane.dll"),
-        ("Tarbel.pdb", "symbols/x86/Tarbel.pdb"), ("Quorvane.pdb", "symbols/x86/Quorvane.pdb"))}
+    shipped = {f: Path(dist, "x86", f).read_bytes() for f in IMAGES}
+    shipped.update({f: Path(dist, "symbols", "x86", f).read_bytes() for f in PDBS})
     with zipfile.ZipFile(kit[:-len(".zip")] + "-symbols.zip") as z:
         pdbs = {n: z.read(n) for n in z.namelist()}
     buildinfo = members.get("BUILDINFO", b"").decode()
@@ -539,16 +539,15 @@ def check_kit(kit, dist):
         ("sha256sums", ["%s: %s" % (n, "not listed" if n not in sums else "checksum differs")
                         for n in sorted(want & set(members)) if sums.get(n) != digest(members[n])] +
          ["lists %s, not in the kit" % n for n in sorted(set(sums) - set(members))]),
-        ("shipped-images", ["%s differs from dist" % f for f in ("Tarbel.exe", "Quorvane.dll")
-                            if members.get(f) != shipped[f]]),
+        ("shipped-images", ["%s differs from dist" % f for f in IMAGES if members.get(f) != shipped[f]]),
         ("buildinfo", ["no line %r" % line for line in ["Installer utilities " + version] +
                        ["  %s  %s" % (digest(data), f) for f, data in sorted(shipped.items())]
                        if line not in buildinfo.splitlines()] +
          ([] if re.search(r"^commit: [0-9a-f]{40}", buildinfo, re.M) else ["no commit"])),
         ("changelog", [] if "## [%s] - " % version in changelog else ["no entry for %s" % version]),
         ("sbom-cyclonedx-1.5", sbom),
-        ("symbols", [] if pdbs == {"installer-utilities-%s-symbols/%s" % (version, f): shipped[f]
-                                   for f in ("Tarbel.pdb", "Quorvane.pdb")} else ["PDBs other than dist's: %s" % sorted(pdbs)]),
+        ("symbols", [] if pdbs == {"installer-utilities-%s-symbols/%s" % (version, f): shipped[f] for f in PDBS}
+         else ["PDBs other than dist's: %s" % sorted(pdbs)]),
     ]
 
 
