@@ -9,10 +9,11 @@ Run with Debian's interpreter (python3-pefile):
       [--maps MAP_DIR --notices THIRD-PARTY-NOTICES.md] [--kit installer-utilities-VERSION.zip] \
       [--tests-kit installer-utilities-VERSION-tests.zip]
 """
+import argparse
 import collections
+import functools
 import hashlib
 import itertools
-import argparse
 import json
 import os
 import re
@@ -40,7 +41,6 @@ class Binary:
         self.path, self.opts = path, opts
         self.data = Path(path).read_bytes()
         self.pe = pefile.PE(data=self.data)
-        self._disassembly = None
 
     def resource_types(self):
         root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
@@ -67,10 +67,9 @@ class Binary:
         return [(e.dll.decode("ascii", "replace").lower(), i.name.decode("ascii", "replace"), i.address)
                 for e in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", []) for i in e.imports if i.name]
 
+    @functools.cached_property
     def disassembly(self):
-        if self._disassembly is None:
-            self._disassembly = Disassembly(self.opts.objdump, self.path)
-        return self._disassembly
+        return Disassembly(self.opts.objdump, self.path)
 
 
 class Disassembly:
@@ -269,7 +268,7 @@ def check_stdcall_return(b, want):
     if name not in rvas:
         return ["not exported"]
     base = b.pe.OPTIONAL_HEADER.ImageBase
-    problem = b.disassembly().stdcall_return_problem(rvas[name] + base, {r + base for r in rvas.values()}, pop_bytes)
+    problem = b.disassembly.stdcall_return_problem(rvas[name] + base, {r + base for r in rvas.values()}, pop_bytes)
     return [problem] if problem else []
 
 
@@ -320,14 +319,10 @@ def load_config(b):
     return lc.struct
 
 
-GUARD_CF_INSTRUMENTED, GUARD_CF_FUNCTION_TABLE_PRESENT = 0x100, 0x400
-
-
 def check_guard_tables(b, _):
     lc = load_config(b)
     problems = ["guard flags 0x%x lack %s" % (lc.GuardFlags, name)
-                for flag, name in ((GUARD_CF_INSTRUMENTED, "CF_INSTRUMENTED"),
-                                   (GUARD_CF_FUNCTION_TABLE_PRESENT, "CF_FUNCTION_TABLE_PRESENT"))
+                for flag, name in ((0x100, "CF_INSTRUMENTED"), (0x400, "CF_FUNCTION_TABLE_PRESENT"))
                 if not lc.GuardFlags & flag]
     if not lc.GuardCFFunctionTable or not lc.GuardCFFunctionCount:
         problems.append("empty guard function table")
@@ -350,23 +345,21 @@ def check_guard_pointers(b, _):
     if b.pe.FILE_HEADER.Machine == 0x8664:
         pointers["dispatch pointer"] = lc.GuardCFDispatchFunctionPointer
     problems = [p for label, address in pointers.items() for p in [read_only_pointer_problem(b, label, address)] if p]
-    through = {Disassembly.pointer_called(mnem, ops) for _, mnem, ops in b.disassembly().insns}
+    through = {Disassembly.pointer_called(mnem, ops) for _, mnem, ops in b.disassembly.insns}
     if not through & set(pointers.values()):
         problems.append("no indirect call goes through the guard's pointers")
     return problems
 
 
-IMAGE_DEBUG_TYPE_CODEVIEW, IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS, CET_COMPAT = 2, 20, 0x1
-
-
 def debug_entries(b, kind):
-    return [d for d in getattr(b.pe, "DIRECTORY_ENTRY_DEBUG", []) if d.struct.Type == kind]
+    """The debug directory's entries of one type, as pefile names it ("IMAGE_DEBUG_TYPE_CODEVIEW")."""
+    return [d for d in getattr(b.pe, "DIRECTORY_ENTRY_DEBUG", []) if d.struct.Type == pefile.DEBUG_TYPE[kind]]
 
 
 def check_cet_compatible(b, _):
-    for entry in debug_entries(b, IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS):
+    for entry in debug_entries(b, "IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS"):
         data = b.pe.get_data(entry.struct.AddressOfRawData, entry.struct.SizeOfData)
-        if len(data) >= 4 and struct.unpack_from("<I", data)[0] & CET_COMPAT:
+        if len(data) >= 4 and struct.unpack_from("<I", data)[0] & 0x1:  # IMAGE_DLLCHARACTERISTICS_EX_CET_COMPAT
             return []
     return ["not marked CET shadow-stack compatible"]
 
@@ -387,7 +380,7 @@ def pdb_identity(path):
 
 
 def check_pdb(b, _):
-    entries = debug_entries(b, IMAGE_DEBUG_TYPE_CODEVIEW)
+    entries = debug_entries(b, "IMAGE_DEBUG_TYPE_CODEVIEW")
     if len(entries) != 1 or entries[0].entry is None:
         return ["%d CodeView entries, want 1" % len(entries)]
     cv = entries[0].entry
@@ -425,7 +418,7 @@ def check_stack_protector(b, minimum):
     """clang's i386 epilogue check: the guard, read through its read-only pointer into a register
     ('mov PTR,%r ... mov (%r),%x'), compared with the frame's copy ('cmp %y,%x; jne <fail>');
     all against one writable data word."""
-    insns, base = b.disassembly().insns, b.pe.OPTIONAL_HEADER.ImageBase
+    insns, base = b.disassembly.insns, b.pe.OPTIONAL_HEADER.ImageBase
     guards = collections.Counter()
     for i in range(2, len(insns)):
         (_, load, load_ops), (_, cmp, cmp_ops), (_, jump, _) = insns[i - 2:i + 1]
@@ -453,7 +446,7 @@ def check_stack_protector(b, minimum):
 
 def check_entry_seeds_guard(b, wanted):
     """The entry point calls, before the C runtime starts, a function that reads the sources of the seed."""
-    oh, dis = b.pe.OPTIONAL_HEADER, b.disassembly()
+    oh, dis = b.pe.OPTIONAL_HEADER, b.disassembly
     imports = {address: name for _, name, address in b.imported_functions()}
     entry = oh.ImageBase + oh.AddressOfEntryPoint
     if entry not in dis.index:
