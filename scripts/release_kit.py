@@ -88,9 +88,8 @@ def notice_licences():
     return licences
 
 
-def sbom_document(name, version, built, libraries, created):
+def sbom_document(name, version, built, linked, found, created):
     """CycloneDX 1.5: the images as built, the runtime files linked into them, and which holds which."""
-    linked, found = libraries
     licences = notice_licences()
     components = [{"type": "application" if f.endswith(".exe") else "library", "bom-ref": f, "name": f,
                    "version": version, "hashes": [{"alg": "SHA-256", "content": sha256(built[f])}],
@@ -156,7 +155,7 @@ def main():
     name, created = "installer-utilities-" + version, time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch))
     pdbs = {t + ".pdb": os.path.join(dist, "symbols", "x86", t + ".pdb") for t in IMAGES.values()}
     built = {f: os.path.join(build, "Utility", "InstallerUtilities", f) for f in IMAGES}
-    libraries = linked_libraries(build)
+    linked, found = linked_libraries(build)
     # The release, not the point release: the package versions below are what must match.
     debian = platform.freedesktop_os_release()["VERSION"]
     buildinfo = [
@@ -172,7 +171,7 @@ def main():
         "",
         "linked into the images (from the linker's maps; import entries for Windows' own DLLs left out):",
         *("  %-14s %s  %s %s" % (lib, path, package, deb_version)
-          for lib, (path, package, deb_version, _) in sorted(libraries[1].items())),
+          for lib, (path, package, deb_version, _) in sorted(found.items())),
         "",
         "SHA-256 as built, before any signature (what a rebuild must give):",
         *("  %s  %s" % (sha256(p), f) for f, p in sorted({**built, **pdbs}.items())),
@@ -182,7 +181,7 @@ def main():
     members.update({p: Path(ROOT, p).read_bytes() for p in DOCUMENTS + docs + EXAMPLES})
     members["BUILDINFO"] = ("\n".join(buildinfo) + "\n").encode("utf-8")
     members[name + ".spdx"] = spdx_document(name, commit, created)
-    members[name + ".cdx.json"] = sbom_document(name, version, built, libraries, created)
+    members[name + ".cdx.json"] = sbom_document(name, version, built, linked, found, created)
     members["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(members[m]).hexdigest(), m)
                                     for m in sorted(members)).encode("ascii")
     write_zip(os.path.join(dist, name + ".zip"), {name + "/" + m: b for m, b in members.items()}, epoch)
