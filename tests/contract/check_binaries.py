@@ -3,11 +3,7 @@
 # SPDX-License-Identifier: MIT
 """Contract checks of the shipped 32-bit binaries, and of the mitigations of their 64-bit twins.
 
-Run with Debian's interpreter (python3-pefile):
-  /usr/bin/python3 tests/contract/check_binaries.py --dist DIR --symbols PDB_DIR [--arch x86|x64] \
-      --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]... \
-      [--maps MAP_DIR --notices THIRD-PARTY-NOTICES.md] [--kit installer-utilities-VERSION.zip] \
-      [--tests-kit installer-utilities-VERSION-tests.zip]
+Run with Debian's interpreter, /usr/bin/python3, which has python3-pefile; --help lists the options.
 """
 import argparse
 import collections
@@ -662,7 +658,7 @@ def main():
     ap.add_argument("--dist", required=True, help="folder holding the shipped binaries")
     ap.add_argument("--arch", choices=["x86", "x64"], default="x86",
                     help="x86: the whole contract of the shipped files; x64: the twins' hardening")
-    ap.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    ap.add_argument("--objdump", default="i686-w64-mingw32-objdump", help="the binutils objdump of the images' architecture")
     ap.add_argument("--symbols", help="folder holding the binaries' PDBs")
     ap.add_argument("--junit", help="write JUnit XML here")
     ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")
