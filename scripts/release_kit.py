@@ -128,8 +128,8 @@ def source_identity():
 def spdx_document(name, commit, created):
     # reuse writes a random namespace, the time of the run and the folder's name: all fixed here.
     text = run("reuse", "--root", ROOT, "spdx")
-    for tag, value in (("DocumentName", name), ("DocumentNamespace", "https://spdx.org/spdxdocs/%s-%s" % (name, commit)),
-                       ("Created", created)):
+    namespace = "https://spdx.org/spdxdocs/%s-%s" % (name, commit)
+    for tag, value in (("DocumentName", name), ("DocumentNamespace", namespace), ("Created", created)):
         text = re.sub(r"(?m)^%s: .*$" % tag, "%s: %s" % (tag, value), text)
     return (text + "\n").encode("utf-8")
 

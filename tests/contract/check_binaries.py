@@ -389,7 +389,8 @@ def check_pdb(b, _):
         return ["no %s in the symbols folder %s" % (name, b.opts.symbols)]
     guid, age = pdb_identity(path)
     image_guid = "{%08X-%04X-%04X-%02X%02X-%s}" % (cv.Signature_Data1, cv.Signature_Data2, cv.Signature_Data3,
-                                                   cv.Signature_Data4, cv.Signature_Data5, cv.Signature_Data6.hex().upper())
+                                                   cv.Signature_Data4, cv.Signature_Data5,
+                                                   cv.Signature_Data6.hex().upper())
     if (guid, age) != (image_guid, cv.Age):
         return ["%s is GUID %s age %d, the image wants %s age %d" % (path, guid, age, image_guid, cv.Age)]
     return []
@@ -480,7 +481,7 @@ CYCLONEDX_SCHEMAS = os.path.join(ROOT, "build/tools/node_modules/@cyclonedx/cycl
 
 
 def sbom_problems(data, buildinfo):
-    """Valid by CycloneDX's own 1.5 schema (its $refs resolved to the local files), with the images' digests as built."""
+    """Valid by CycloneDX's own 1.5 schema ($refs resolved to the local files), with the images' digests as built."""
     import jsonschema
     store = {}
     for f in os.listdir(CYCLONEDX_SCHEMAS):
@@ -658,7 +659,7 @@ def main():
     ap.add_argument("--dist", required=True, help="folder holding the shipped binaries")
     ap.add_argument("--arch", choices=["x86", "x64"], default="x86",
                     help="x86: the whole contract of the shipped files; x64: the twins' hardening")
-    ap.add_argument("--objdump", default="i686-w64-mingw32-objdump", help="the binutils objdump of the images' architecture")
+    ap.add_argument("--objdump", default="i686-w64-mingw32-objdump", help="objdump for the images' architecture")
     ap.add_argument("--symbols", help="folder holding the binaries' PDBs")
     ap.add_argument("--junit", help="write JUnit XML here")
     ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")
