@@ -16,6 +16,7 @@ when the sources are not a checkout. Both archives are byte-reproducible.
 import hashlib
 import json
 import os
+import platform
 import re
 import subprocess
 import sys
@@ -23,6 +24,7 @@ import time
 import urllib.parse
 import uuid
 import zipfile
+from pathlib import Path
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 IMAGES = {"Tarbel.exe": "Tarbel", "Quorvane.dll": "Quorvane"}  # shipped file: its CMake target
@@ -62,12 +64,7 @@ def run(*command):
 
 
 def sha256(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
-
-
-def package_version(package):
-    return run("dpkg-query", "-W", "-f=${Version}", package)
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
 
 
 def linked_libraries(build):
@@ -85,15 +82,14 @@ def linked_libraries(build):
 def notice_licences():
     """{linked file: SPDX expression} from the table of THIRD-PARTY-NOTICES.md."""
     licences = {}
-    with open(os.path.join(ROOT, "THIRD-PARTY-NOTICES.md"), encoding="utf-8") as f:
-        for row in re.findall(r"(?m)^\| (`.+?) \| .+? \| (.+?) \| .+? \|$", f.read()):
-            licences.update((name, row[1]) for name in re.findall(r"`([^`]+)`", row[0]))
+    notices = Path(ROOT, "THIRD-PARTY-NOTICES.md").read_text(encoding="utf-8")
+    for row in re.findall(r"(?m)^\| (`.+?) \| .+? \| (.+?) \| .+? \|$", notices):
+        licences.update((name, row[1]) for name in re.findall(r"`([^`]+)`", row[0]))
     return licences
 
 
-def sbom_document(name, version, built, libraries, created):
+def sbom_document(name, version, built, linked, found, created):
     """CycloneDX 1.5: the images as built, the runtime files linked into them, and which holds which."""
-    linked, found = libraries
     licences = notice_licences()
     components = [{"type": "application" if f.endswith(".exe") else "library", "bom-ref": f, "name": f,
                    "version": version, "hashes": [{"alg": "SHA-256", "content": sha256(built[f])}],
@@ -132,8 +128,8 @@ def source_identity():
 def spdx_document(name, commit, created):
     # reuse writes a random namespace, the time of the run and the folder's name: all fixed here.
     text = run("reuse", "--root", ROOT, "spdx")
-    for tag, value in (("DocumentName", name), ("DocumentNamespace", "https://spdx.org/spdxdocs/%s-%s" % (name, commit)),
-                       ("Created", created)):
+    namespace = "https://spdx.org/spdxdocs/%s-%s" % (name, commit)
+    for tag, value in (("DocumentName", name), ("DocumentNamespace", namespace), ("Created", created)):
         text = re.sub(r"(?m)^%s: .*$" % tag, "%s: %s" % (tag, value), text)
     return (text + "\n").encode("utf-8")
 
@@ -154,16 +150,14 @@ def main():
         print(*source_identity())
         return
     build, dist = (os.path.abspath(p) for p in sys.argv[1:3])
-    with open(os.path.join(build, "VERSION")) as f:
-        version = f.read().strip()
+    version = Path(build, "VERSION").read_text().strip()
     commit, epoch = source_identity()
     name, created = "installer-utilities-" + version, time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch))
     pdbs = {t + ".pdb": os.path.join(dist, "symbols", "x86", t + ".pdb") for t in IMAGES.values()}
     built = {f: os.path.join(build, "Utility", "InstallerUtilities", f) for f in IMAGES}
-    libraries = linked_libraries(build)
+    linked, found = linked_libraries(build)
     # The release, not the point release: the package versions below are what must match.
-    with open("/etc/os-release") as f:
-        debian = re.search(r'^VERSION="?([^"\n]*)', f.read(), re.M).group(1)
+    debian = platform.freedesktop_os_release()["VERSION"]
     buildinfo = [
         "Installer utilities %s" % version,
         "commit: %s" % commit,
@@ -173,26 +167,26 @@ def main():
         "built on: Debian %s (x86-64), scripts/build.sh, CMake preset x86 (Release)" % debian,
         "",
         "toolchain (Debian packages):",
-        *("  %-26s %s" % (p, package_version(p)) for p in TOOLCHAIN),
+        *("  %-26s %s" % (p, run("dpkg-query", "-W", "-f=${Version}", p)) for p in TOOLCHAIN),
         "",
         "linked into the images (from the linker's maps; import entries for Windows' own DLLs left out):",
         *("  %-14s %s  %s %s" % (lib, path, package, deb_version)
-          for lib, (path, package, deb_version, _) in sorted(libraries[1].items())),
+          for lib, (path, package, deb_version, _) in sorted(found.items())),
         "",
         "SHA-256 as built, before any signature (what a rebuild must give):",
         *("  %s  %s" % (sha256(p), f) for f, p in sorted({**built, **pdbs}.items())),
     ]
-    members = {f: open(os.path.join(dist, "x86", f), "rb").read() for f in IMAGES}
+    members = {f: Path(dist, "x86", f).read_bytes() for f in IMAGES}
     docs = sorted("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))
-    members.update({p: open(os.path.join(ROOT, p), "rb").read() for p in DOCUMENTS + docs + EXAMPLES})
+    members.update({p: Path(ROOT, p).read_bytes() for p in DOCUMENTS + docs + EXAMPLES})
     members["BUILDINFO"] = ("\n".join(buildinfo) + "\n").encode("utf-8")
     members[name + ".spdx"] = spdx_document(name, commit, created)
-    members[name + ".cdx.json"] = sbom_document(name, version, built, libraries, created)
+    members[name + ".cdx.json"] = sbom_document(name, version, built, linked, found, created)
     members["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(members[m]).hexdigest(), m)
                                     for m in sorted(members)).encode("ascii")
     write_zip(os.path.join(dist, name + ".zip"), {name + "/" + m: b for m, b in members.items()}, epoch)
     write_zip(os.path.join(dist, name + "-symbols.zip"),
-              {name + "-symbols/" + m: open(p, "rb").read() for m, p in pdbs.items()}, epoch)
+              {name + "-symbols/" + m: Path(p).read_bytes() for m, p in pdbs.items()}, epoch)
     print("release kit: %s/%s.zip and %s-symbols.zip" % (dist, name, name))
 
 

@@ -12,6 +12,7 @@ Byte-reproducible, with the release kit's source date (SOURCE_DATE_EPOCH, or the
 """
 import os
 import sys
+from pathlib import Path
 
 from release_kit import source_identity, write_zip
 
@@ -20,30 +21,24 @@ IMAGES = ["Tarbel.exe", "Quorvane.dll"]
 PACKAGE_SUFFIXES = (".msi", ".exe")
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
 def members_of(root, dist, arch):
     """{name under ARCH/: bytes} for one architecture."""
     build = os.path.join(root, "build", arch, "tests")
-    members = {"dist/" + f: read(os.path.join(dist, arch, f)) for f in IMAGES}
+    members = {"dist/" + f: Path(dist, arch, f).read_bytes() for f in IMAGES}
     for folder, wanted in (("bin", (".exe",)), ("packages", PACKAGE_SUFFIXES)):
         names = sorted(f for f in os.listdir(os.path.join(build, folder)) if f.endswith(wanted))
         if not names:
             raise SystemExit("tests kit: nothing in %s/%s; build the %s preset first" % (build, folder, arch))
-        members.update({folder + "/" + f: read(os.path.join(build, folder, f)) for f in names})
+        members.update({folder + "/" + f: Path(build, folder, f).read_bytes() for f in names})
     return members
 
 
 def main():
     root, dist = (os.path.abspath(p) for p in sys.argv[1:3])
-    with open(os.path.join(root, "build", "x86", "VERSION")) as f:
-        version = f.read().strip()
+    version = Path(root, "build", "x86", "VERSION").read_text().strip()
     name = "installer-utilities-%s-tests" % version
     # cmd.exe reads a batch file line by line, and a label only reliably with CR LF endings.
-    runner = read(os.path.join(HERE, "run-tests.cmd")).replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+    runner = Path(HERE, "run-tests.cmd").read_bytes().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
     members = {"run-tests.cmd": runner}
     for arch in ("x86", "x64"):
         members.update({arch + "/" + m: data for m, data in members_of(root, dist, arch).items()})

@@ -3,16 +3,13 @@
 # SPDX-License-Identifier: MIT
 """Contract checks of the shipped 32-bit binaries, and of the mitigations of their 64-bit twins.
 
-Run with Debian's interpreter (python3-pefile):
-  /usr/bin/python3 tests/contract/check_binaries.py --dist DIR --symbols PDB_DIR [--arch x86|x64] \
-      --objdump i686-w64-mingw32-objdump [--junit OUT.xml] [--forbid-path P]... \
-      [--maps MAP_DIR --notices THIRD-PARTY-NOTICES.md] [--kit installer-utilities-VERSION.zip] \
-      [--tests-kit installer-utilities-VERSION-tests.zip]
+Run with Debian's interpreter, /usr/bin/python3, which has python3-pefile; --help lists the options.
 """
+import argparse
 import collections
+import functools
 import hashlib
 import itertools
-import argparse
 import json
 import os
 import re
@@ -21,6 +18,7 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 import zipfile
+from pathlib import Path
 
 import pefile
 
@@ -28,9 +26,6 @@ ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 from release_kit import linked_files  # noqa: E402
 
-RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
-RT_NAMES = {RT_ICON: "RT_ICON", RT_GROUP_ICON: "RT_GROUP_ICON", RT_VERSION: "RT_VERSION",
-            RT_MANIFEST: "RT_MANIFEST"}
 DEFAULT_FORBIDDEN_PATHS = ["/work/", "/tmp/", "/build/"]
 MAX_TAIL_CALL_HOPS = 4
 
@@ -40,33 +35,37 @@ class Binary:
 
     def __init__(self, path, opts):
         self.path, self.opts = path, opts
-        with open(path, "rb") as f:
-            self.data = f.read()
+        self.data = Path(path).read_bytes()
         self.pe = pefile.PE(data=self.data)
-        self._disassembly = None
 
     def resource_types(self):
         root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
         return root.entries if root else []
 
     def resources(self, rtype):
-        """{id: bytes of the first language} for one resource type."""
+        """{id: bytes of the first language} for one resource type, named as pefile names it ("RT_ICON")."""
         out = {}
         for t in self.resource_types():
-            for res in t.directory.entries if t.id == rtype else []:
+            for res in t.directory.entries if t.id == pefile.RESOURCE_TYPE[rtype] else []:
                 lang = res.directory.entries[0].data.struct
                 out[res.id if res.name is None else str(res.name)] = self.pe.get_data(lang.OffsetToData, lang.Size)
         return out
+
+    def exports(self):
+        """{name: RVA} of the named exports, and how many exports have only an ordinal."""
+        exp = getattr(self.pe, "DIRECTORY_ENTRY_EXPORT", None)
+        symbols = exp.symbols if exp else []
+        named = {s.name.decode("ascii", "replace"): s.address for s in symbols if s.name}
+        return named, sum(1 for s in symbols if not s.name)
 
     def imported_functions(self):
         """(DLL in lower case, function name, address of its import slot) for each named import."""
         return [(e.dll.decode("ascii", "replace").lower(), i.name.decode("ascii", "replace"), i.address)
                 for e in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", []) for i in e.imports if i.name]
 
+    @functools.cached_property
     def disassembly(self):
-        if self._disassembly is None:
-            self._disassembly = Disassembly(self.opts.objdump, self.path)
-        return self._disassembly
+        return Disassembly(self.opts.objdump, self.path)
 
 
 class Disassembly:
@@ -88,18 +87,20 @@ class Disassembly:
         self.index = {a: i for i, (a, _, _) in enumerate(self.insns)}
         # Stripped code has no symbols, so every direct call target and every code
         # address taken as an immediate is treated as the start of a function.
-        self.starts = set()
-        for _, mnem, ops in self.insns:
-            target = self.direct_target(ops) if mnem == "call" else None
-            if target is not None:
-                self.starts.add(target)
-            for imm in re.findall(r"\$0x([0-9a-f]+)", ops):
-                if int(imm, 16) in self.index:
-                    self.starts.add(int(imm, 16))
+        called = {self.direct_target(ops) for _, mnem, ops in self.insns if mnem == "call"}
+        immediates = {int(imm, 16) for _, _, ops in self.insns for imm in re.findall(r"\$0x([0-9a-f]+)", ops)}
+        self.starts = (called - {None}) | (immediates & self.index.keys())
 
     @staticmethod
     def direct_target(ops):
         m = re.match(r"(?:0x)?([0-9a-f]+)\b", ops)
+        return int(m.group(1), 16) if m else None
+
+    @staticmethod
+    def pointer_called(mnem, ops):
+        """The address of the pointer an indirect call reads: x86's 'call *0x...', x64's
+        'call *0x...(%rip)  # 0x...'; None for any other instruction."""
+        m = re.search(r"(?:^\*|# )0x([0-9a-f]+)$", ops) if mnem == "call" else None
         return int(m.group(1), 16) if m else None
 
     def next_start(self, start, extra_starts):
@@ -155,6 +156,10 @@ class Disassembly:
 
 # --- checks: each takes (Binary, expected) and returns a list of problems ---
 
+def section_name(section):
+    return section.Name.rstrip(b"\0").decode("ascii", "replace")
+
+
 def check_image(b, want_dll):
     fh, oh = b.pe.FILE_HEADER, b.pe.OPTIONAL_HEADER
     problems = []
@@ -162,9 +167,8 @@ def check_image(b, want_dll):
         problems.append("machine 0x%x, want 0x14c (i386)" % fh.Machine)
     if oh.Magic != 0x10B:
         problems.append("optional header magic 0x%x, want 0x10b (PE32)" % oh.Magic)
-    is_dll = bool(fh.Characteristics & 0x2000)
-    if is_dll != want_dll:
-        problems.append("DLL flag %s, want %s" % (is_dll, want_dll))
+    if fh.IMAGE_FILE_DLL != want_dll:
+        problems.append("DLL flag %s, want %s" % (fh.IMAGE_FILE_DLL, want_dll))
     return problems
 
 
@@ -191,15 +195,14 @@ def check_imports(b, want):
 
 
 def check_resource_types(b, want):
-    present = {t.id if t.name is None else str(t.name) for t in b.resource_types()}
-    name = lambda t: RT_NAMES.get(t, str(t))
-    problems = ["unexpected resource type %s" % name(t) for t in sorted(present - set(want), key=str)]
-    problems += ["missing resource type %s" % name(t) for t in sorted(set(want) - present, key=str)]
+    present = {str(pefile.RESOURCE_TYPE.get(t.id, t.id) if t.name is None else t.name) for t in b.resource_types()}
+    problems = ["unexpected resource type %s" % t for t in sorted(present - set(want))]
+    problems += ["missing resource type %s" % t for t in sorted(set(want) - present)]
     return problems
 
 
 def check_manifest(b, want_id):
-    manifests = b.resources(RT_MANIFEST)
+    manifests = b.resources("RT_MANIFEST")
     if list(manifests) != [want_id]:
         return ["manifest ids %s, want [%s]" % (list(manifests), want_id)]
     try:
@@ -216,10 +219,10 @@ def check_manifest(b, want_id):
 
 def check_icon_group(b, want):
     group_id, entries = want
-    group = b.resources(RT_GROUP_ICON).get(group_id)
+    group = b.resources("RT_GROUP_ICON").get(group_id)
     if group is None:
         return ["no RT_GROUP_ICON %s" % group_id]
-    icons = b.resources(RT_ICON)
+    icons = b.resources("RT_ICON")
     reserved, kind, count = struct.unpack_from("<HHH", group, 0)
     if (reserved, kind) != (0, 1) or len(group) < 6 + 14 * count:
         return ["malformed icon directory header"]
@@ -248,24 +251,20 @@ def check_icon_group(b, want):
 
 
 def check_exports(b, want):
-    exp = getattr(b.pe, "DIRECTORY_ENTRY_EXPORT", None)
-    symbols = exp.symbols if exp else []
-    names = {s.name.decode("ascii", "replace") for s in symbols if s.name}
-    unnamed = sum(1 for s in symbols if not s.name)
+    names, unnamed = b.exports()
     problems = ["%d ordinal-only export(s)" % unnamed] if unnamed else []
-    problems += ["unexpected export %s" % n for n in sorted(names - set(want))]
-    problems += ["missing export %s" % n for n in sorted(set(want) - names)]
+    problems += ["unexpected export %s" % n for n in sorted(set(names) - set(want))]
+    problems += ["missing export %s" % n for n in sorted(set(want) - set(names))]
     return problems
 
 
 def check_stdcall_return(b, want):
     name, pop_bytes = want
-    exp = getattr(b.pe, "DIRECTORY_ENTRY_EXPORT", None)
-    rvas = {s.name.decode("ascii", "replace"): s.address for s in (exp.symbols if exp else []) if s.name}
+    rvas, _ = b.exports()
     if name not in rvas:
         return ["not exported"]
     base = b.pe.OPTIONAL_HEADER.ImageBase
-    problem = b.disassembly().stdcall_return_problem(rvas[name] + base, {r + base for r in rvas.values()}, pop_bytes)
+    problem = b.disassembly.stdcall_return_problem(rvas[name] + base, {r + base for r in rvas.values()}, pop_bytes)
     return [problem] if problem else []
 
 
@@ -290,28 +289,22 @@ def check_timestamps(b, _):
     return ["%s TimeDateStamp 0x%x, want 0" % (k, v) for k, v in stamps.items() if v]
 
 
-DLL_CHARACTERISTICS = {"HIGH_ENTROPY_VA": 0x20, "DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "NO_SEH": 0x400,
-                       "GUARD_CF": 0x4000}
-
-
 def check_mitigations(b, want):
-    flags = b.pe.OPTIONAL_HEADER.DllCharacteristics
-    problems = ["%s not declared" % name for name in want if not flags & DLL_CHARACTERISTICS[name]]
-    relocations = b.pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
-    if "DYNAMIC_BASE" in want and (b.pe.FILE_HEADER.Characteristics & 0x1 or not relocations.Size):
+    oh = b.pe.OPTIONAL_HEADER
+    problems = ["%s not declared" % name for name in want if not getattr(oh, "IMAGE_DLLCHARACTERISTICS_" + name)]
+    relocations = oh.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    if "DYNAMIC_BASE" in want and (b.pe.FILE_HEADER.IMAGE_FILE_RELOCS_STRIPPED or not relocations.Size):
         problems.append("no relocations: the loader cannot move the image")
     return problems
 
 
 def check_sections(b, _):
-    writable, executable, shared = 0x80000000, 0x20000000, 0x10000000
     problems = []
     for section in b.pe.sections:
-        name, flags = section.Name.rstrip(b"\0").decode("ascii", "replace"), section.Characteristics
-        if flags & writable and flags & executable:
-            problems.append("section %s is writable and executable" % name)
-        if flags & writable and flags & shared:
-            problems.append("section %s is shared and writable" % name)
+        if section.IMAGE_SCN_MEM_WRITE and section.IMAGE_SCN_MEM_EXECUTE:
+            problems.append("section %s is writable and executable" % section_name(section))
+        if section.IMAGE_SCN_MEM_WRITE and section.IMAGE_SCN_MEM_SHARED:
+            problems.append("section %s is shared and writable" % section_name(section))
     return problems
 
 
@@ -322,14 +315,10 @@ def load_config(b):
     return lc.struct
 
 
-GUARD_CF_INSTRUMENTED, GUARD_CF_FUNCTION_TABLE_PRESENT = 0x100, 0x400
-
-
 def check_guard_tables(b, _):
     lc = load_config(b)
     problems = ["guard flags 0x%x lack %s" % (lc.GuardFlags, name)
-                for flag, name in ((GUARD_CF_INSTRUMENTED, "CF_INSTRUMENTED"),
-                                   (GUARD_CF_FUNCTION_TABLE_PRESENT, "CF_FUNCTION_TABLE_PRESENT"))
+                for flag, name in ((0x100, "CF_INSTRUMENTED"), (0x400, "CF_FUNCTION_TABLE_PRESENT"))
                 if not lc.GuardFlags & flag]
     if not lc.GuardCFFunctionTable or not lc.GuardCFFunctionCount:
         problems.append("empty guard function table")
@@ -340,8 +329,8 @@ def read_only_pointer_problem(b, label, address):
     section = b.pe.get_section_by_rva(address - b.pe.OPTIONAL_HEADER.ImageBase) if address else None
     if section is None:
         return "%s 0x%x is not inside the image" % (label, address)
-    if section.Characteristics & 0x80000000:
-        return "%s 0x%x is in writable section %s" % (label, address, section.Name.rstrip(b"\0").decode())
+    if section.IMAGE_SCN_MEM_WRITE:
+        return "%s 0x%x is in writable section %s" % (label, address, section_name(section))
     return None
 
 
@@ -352,24 +341,21 @@ def check_guard_pointers(b, _):
     if b.pe.FILE_HEADER.Machine == 0x8664:
         pointers["dispatch pointer"] = lc.GuardCFDispatchFunctionPointer
     problems = [p for label, address in pointers.items() for p in [read_only_pointer_problem(b, label, address)] if p]
-    through = {int(m.group(1), 16) for _, mnem, ops in b.disassembly().insns if mnem == "call" and "*" in ops
-               for m in [re.search(r"(?:^\*|# )0x([0-9a-f]+)$", ops)] if m}
+    through = {Disassembly.pointer_called(mnem, ops) for _, mnem, ops in b.disassembly.insns}
     if not through & set(pointers.values()):
         problems.append("no indirect call goes through the guard's pointers")
     return problems
 
 
-IMAGE_DEBUG_TYPE_CODEVIEW, IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS, CET_COMPAT = 2, 20, 0x1
-
-
 def debug_entries(b, kind):
-    return [d for d in getattr(b.pe, "DIRECTORY_ENTRY_DEBUG", []) if d.struct.Type == kind]
+    """The debug directory's entries of one type, as pefile names it ("IMAGE_DEBUG_TYPE_CODEVIEW")."""
+    return [d for d in getattr(b.pe, "DIRECTORY_ENTRY_DEBUG", []) if d.struct.Type == pefile.DEBUG_TYPE[kind]]
 
 
 def check_cet_compatible(b, _):
-    for entry in debug_entries(b, IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS):
+    for entry in debug_entries(b, "IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS"):
         data = b.pe.get_data(entry.struct.AddressOfRawData, entry.struct.SizeOfData)
-        if len(data) >= 4 and struct.unpack_from("<I", data)[0] & CET_COMPAT:
+        if len(data) >= 4 and struct.unpack_from("<I", data)[0] & 0x1:  # IMAGE_DLLCHARACTERISTICS_EX_CET_COMPAT
             return []
     return ["not marked CET shadow-stack compatible"]
 
@@ -390,7 +376,7 @@ def pdb_identity(path):
 
 
 def check_pdb(b, _):
-    entries = debug_entries(b, IMAGE_DEBUG_TYPE_CODEVIEW)
+    entries = debug_entries(b, "IMAGE_DEBUG_TYPE_CODEVIEW")
     if len(entries) != 1 or entries[0].entry is None:
         return ["%d CodeView entries, want 1" % len(entries)]
     cv = entries[0].entry
@@ -403,7 +389,8 @@ def check_pdb(b, _):
         return ["no %s in the symbols folder %s" % (name, b.opts.symbols)]
     guid, age = pdb_identity(path)
     image_guid = "{%08X-%04X-%04X-%02X%02X-%s}" % (cv.Signature_Data1, cv.Signature_Data2, cv.Signature_Data3,
-                                                   cv.Signature_Data4, cv.Signature_Data5, cv.Signature_Data6.hex().upper())
+                                                   cv.Signature_Data4, cv.Signature_Data5,
+                                                   cv.Signature_Data6.hex().upper())
     if (guid, age) != (image_guid, cv.Age):
         return ["%s is GUID %s age %d, the image wants %s age %d" % (path, guid, age, image_guid, cv.Age)]
     return []
@@ -428,7 +415,7 @@ def check_stack_protector(b, minimum):
     """clang's i386 epilogue check: the guard, read through its read-only pointer into a register
     ('mov PTR,%r ... mov (%r),%x'), compared with the frame's copy ('cmp %y,%x; jne <fail>');
     all against one writable data word."""
-    insns, base = b.disassembly().insns, b.pe.OPTIONAL_HEADER.ImageBase
+    insns, base = b.disassembly.insns, b.pe.OPTIONAL_HEADER.ImageBase
     guards = collections.Counter()
     for i in range(2, len(insns)):
         (_, load, load_ops), (_, cmp, cmp_ops), (_, jump, _) = insns[i - 2:i + 1]
@@ -449,14 +436,14 @@ def check_stack_protector(b, minimum):
         return problems + [problem]
     guard = b.pe.get_dword_at_rva(pointer - base)
     section = b.pe.get_section_by_rva(guard - base)
-    if section is None or not section.Characteristics & 0x80000000 or section.Characteristics & 0x20000000:
+    if section is None or not section.IMAGE_SCN_MEM_WRITE or section.IMAGE_SCN_MEM_EXECUTE:
         problems.append("guard at 0x%x is not in a writable data section" % guard)
     return problems
 
 
 def check_entry_seeds_guard(b, wanted):
     """The entry point calls, before the C runtime starts, a function that reads the sources of the seed."""
-    oh, dis = b.pe.OPTIONAL_HEADER, b.disassembly()
+    oh, dis = b.pe.OPTIONAL_HEADER, b.disassembly
     imports = {address: name for _, name, address in b.imported_functions()}
     entry = oh.ImageBase + oh.AddressOfEntryPoint
     if entry not in dis.index:
@@ -465,11 +452,8 @@ def check_entry_seeds_guard(b, wanted):
     for target in [dis.direct_target(ops) for _, mnem, ops in first if mnem == "call"]:
         if target not in dis.index:
             continue
-        called = set()
-        for _, mnem, ops in dis.body(target, dis.next_start(target, set())):
-            m = re.search(r"# 0x([0-9a-f]+)$", ops) or re.match(r"\*0x([0-9a-f]+)$", ops)
-            if mnem == "call" and m:
-                called.add(imports.get(int(m.group(1), 16)))
+        body = dis.body(target, dis.next_start(target, set()))
+        called = {imports.get(dis.pointer_called(mnem, ops)) for _, mnem, ops in body}
         if set(wanted) <= called:
             return []
     return ["the entry point calls no function that reads %s" % ", ".join(wanted)]
@@ -483,8 +467,7 @@ def check_mentions(b, want):
 
 def check_notices(b, _):
     """Every library archive or object file the linker's map shows giving code or data is named in the notices."""
-    with open(b.opts.notices, encoding="utf-8") as f:
-        notices = f.read()
+    notices = Path(b.opts.notices).read_text(encoding="utf-8")
     map_path = os.path.join(b.opts.maps, os.path.splitext(os.path.basename(b.path))[0] + ".map")
     return ["%s gives the image objects but the notices do not name it" % name
             for name in sorted(linked_files(map_path)) if "`%s`" % name not in notices]
@@ -492,27 +475,29 @@ def check_notices(b, _):
 
 # --- the release kit: (check name, problems) for each row ---
 
+IMAGES = ["Tarbel.exe", "Quorvane.dll"]
+PDBS = ["Tarbel.pdb", "Quorvane.pdb"]
 CYCLONEDX_SCHEMAS = os.path.join(ROOT, "build/tools/node_modules/@cyclonedx/cyclonedx-library/res/schema")
 
 
 def sbom_problems(data, buildinfo):
-    """Valid by CycloneDX's own 1.5 schema (its $refs resolved to the local files), with the images' digests as built."""
+    """Valid by CycloneDX's own 1.5 schema ($refs resolved to the local files), with the images' digests as built."""
     import jsonschema
     store = {}
     for f in os.listdir(CYCLONEDX_SCHEMAS):
         if f.endswith(".schema.json"):
-            with open(os.path.join(CYCLONEDX_SCHEMAS, f)) as schema:
-                store["http://cyclonedx.org/schema/" + f] = json.load(schema)
+            store["http://cyclonedx.org/schema/" + f] = json.loads(Path(CYCLONEDX_SCHEMAS, f).read_text())
     bom, schema = json.loads(data), store["http://cyclonedx.org/schema/bom-1.5.SNAPSHOT.schema.json"]
     store.update({s["$id"]: s for s in list(store.values())})
     validator = jsonschema.Draft7Validator(schema, resolver=jsonschema.RefResolver.from_schema(schema, store=store),
                                            format_checker=jsonschema.FormatChecker())
     problems = ["/%s: %s" % ("/".join(map(str, e.absolute_path)), e.message[:200]) for e in validator.iter_errors(bom)]
     components = {c.get("bom-ref"): c for c in bom.get("components", [])}
-    problems += ["%s: not with its SHA-256 as built" % f for f in ("Tarbel.exe", "Quorvane.dll")
+    problems += ["%s: not with its SHA-256 as built" % f for f in IMAGES
                  if "  %s  %s" % (components.get(f, {}).get("hashes", [{}])[0].get("content"), f) not in buildinfo]
     return problems + ["%s: no version, licence or purl" % r for r, c in sorted(components.items())
                        if r.startswith("linked:") and not all(c.get(k) for k in ("version", "licenses", "purl"))]
+
 
 def check_kit(kit, dist):
     version = re.match(r"installer-utilities-(.+)\.zip$", os.path.basename(kit)).group(1)
@@ -523,14 +508,13 @@ def check_kit(kit, dist):
     for line in members.get("SHA256SUMS", b"").decode().splitlines():
         digest, name = line.split("  ", 1)
         sums[name] = digest
-    want = {"Tarbel.exe", "Quorvane.dll", "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
+    want = {*IMAGES, "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
             "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO",
             "installer-utilities-%s.spdx" % version, "installer-utilities-%s.cdx.json" % version,
             *("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))}
     digest = lambda data: hashlib.sha256(data).hexdigest()
-    shipped = {f: open(os.path.join(dist, p), "rb").read() for f, p in (
-        ("Tarbel.exe", "x86/Tarbel.exe"), ("Quorvane.dll", "x86/Quorvane.dll"),
-        ("Tarbel.pdb", "symbols/x86/Tarbel.pdb"), ("Quorvane.pdb", "symbols/x86/Quorvane.pdb"))}
+    shipped = {f: Path(dist, "x86", f).read_bytes() for f in IMAGES}
+    shipped.update({f: Path(dist, "symbols", "x86", f).read_bytes() for f in PDBS})
     with zipfile.ZipFile(kit[:-len(".zip")] + "-symbols.zip") as z:
         pdbs = {n: z.read(n) for n in z.namelist()}
     buildinfo = members.get("BUILDINFO", b"").decode()
@@ -545,16 +529,15 @@ def check_kit(kit, dist):
         ("sha256sums", ["%s: %s" % (n, "not listed" if n not in sums else "checksum differs")
                         for n in sorted(want & set(members)) if sums.get(n) != digest(members[n])] +
          ["lists %s, not in the kit" % n for n in sorted(set(sums) - set(members))]),
-        ("shipped-images", ["%s differs from dist" % f for f in ("Tarbel.exe", "Quorvane.dll")
-                            if members.get(f) != shipped[f]]),
+        ("shipped-images", ["%s differs from dist" % f for f in IMAGES if members.get(f) != shipped[f]]),
         ("buildinfo", ["no line %r" % line for line in ["Installer utilities " + version] +
                        ["  %s  %s" % (digest(data), f) for f, data in sorted(shipped.items())]
                        if line not in buildinfo.splitlines()] +
          ([] if re.search(r"^commit: [0-9a-f]{40}", buildinfo, re.M) else ["no commit"])),
         ("changelog", [] if "## [%s] - " % version in changelog else ["no entry for %s" % version]),
         ("sbom-cyclonedx-1.5", sbom),
-        ("symbols", [] if pdbs == {"installer-utilities-%s-symbols/%s" % (version, f): shipped[f]
-                                   for f in ("Tarbel.pdb", "Quorvane.pdb")} else ["PDBs other than dist's: %s" % sorted(pdbs)]),
+        ("symbols", [] if pdbs == {"installer-utilities-%s-symbols/%s" % (version, f): shipped[f] for f in PDBS}
+         else ["PDBs other than dist's: %s" % sorted(pdbs)]),
     ]
 
 
@@ -566,44 +549,32 @@ QUORVANE_EXPORTS = ["_LaunchProcessSync@4", "_RefreshEnvironmentVariables@4",
                     "_RemoveAppdirTrailingBackslash@4", "_TerminateInstallWithFailure@4",
                     "_TerminateInstallWithSuccess@4"]
 
-SEED_SOURCES = ["GetSystemTimeAsFileTime", "QueryPerformanceCounter"]
-NO_32_BIT_TIME = (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")
-NO_ABORT = ({"abort"}, "the runtime's abort can show a dialog")
-# Present in both architectures' images.
-CONTROL_FLOW_GUARD_AND_SYMBOLS = [
+# Present in both architectures' images, each image then with its own row of DLL_SEARCH.
+HARDENING = [
     ("guard-cf-tables", check_guard_tables, None),
     ("guard-cf-pointers", check_guard_pointers, None),
     ("cet-compatible", check_cet_compatible, None),
     ("dependent-load-flags-system32", check_dependent_load_flags, 0x800),
     ("pdb", check_pdb, None),
+    ("sections", check_sections, None),
+    ("no-abort", check_forbidden_imports, ({"abort"}, "the runtime's abort can show a dialog")),
+    ("entry-seeds-stack-guard", check_entry_seeds_guard, ["GetSystemTimeAsFileTime", "QueryPerformanceCounter"]),
 ]
-HARDENING = {
-    "Tarbel.exe": [
-        *CONTROL_FLOW_GUARD_AND_SYMBOLS,
-        ("sections", check_sections, None),
-        ("no-abort", check_forbidden_imports, NO_ABORT),
-        ("entry-seeds-stack-guard", check_entry_seeds_guard, SEED_SOURCES),
-        ("dll-search-restricted", check_mentions, ("SetDefaultDllDirectories", True)),
-    ],
-    "Quorvane.dll": [
-        *CONTROL_FLOW_GUARD_AND_SYMBOLS,
-        ("sections", check_sections, None),
-        ("no-abort", check_forbidden_imports, NO_ABORT),
-        ("entry-seeds-stack-guard", check_entry_seeds_guard, SEED_SOURCES),
-        # It would change DLL loading for the whole installer process.
-        ("dll-search-untouched", check_mentions, ("SetDefaultDllDirectories", False)),
-    ],
+DLL_SEARCH = {
+    "Tarbel.exe": ("dll-search-restricted", check_mentions, ("SetDefaultDllDirectories", True)),
+    # It would change DLL loading for the whole installer process.
+    "Quorvane.dll": ("dll-search-untouched", check_mentions, ("SetDefaultDllDirectories", False)),
 }
 
 # Only the x86 images: NO_SEH and the i386 form of the guard check, and 32-bit time is an x86 matter.
 X86_HARDENING = [
     ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "GUARD_CF"]),
     ("stack-protector", check_stack_protector, 5),
-    ("no-32-bit-time", check_forbidden_imports, NO_32_BIT_TIME),
+    ("no-32-bit-time", check_forbidden_imports, (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")),
 ]
 
 CONTRACT_X64 = {name: [("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "HIGH_ENTROPY_VA", "GUARD_CF"]),
-                       *checks] for name, checks in HARDENING.items()}
+                       *HARDENING, own] for name, own in DLL_SEARCH.items()}
 
 CONTRACT = {
     "Tarbel.exe": [
@@ -611,13 +582,14 @@ CONTRACT = {
         ("os-subsystem-version", check_versions, (6, 0)),
         ("subsystem-gui", check_subsystem, 2),
         ("imports", check_imports, ["KERNEL32.dll", "msvcrt.dll"]),
-        ("resource-types", check_resource_types, [RT_ICON, RT_GROUP_ICON, RT_MANIFEST]),
+        ("resource-types", check_resource_types, ["RT_ICON", "RT_GROUP_ICON", "RT_MANIFEST"]),
         ("manifest", check_manifest, 1),
         ("icon-group", check_icon_group, (101, TARBEL_ICONS)),
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
         *X86_HARDENING,
-        *HARDENING["Tarbel.exe"],
+        *HARDENING,
+        DLL_SEARCH["Tarbel.exe"],
         ("third-party-notices", check_notices, None),
     ],
     "Quorvane.dll": [
@@ -626,12 +598,13 @@ CONTRACT = {
         ("exports", check_exports, QUORVANE_EXPORTS),
         *[("stdcall-return " + n, check_stdcall_return, (n, 4)) for n in QUORVANE_EXPORTS],
         ("imports", check_imports, ["KERNEL32.dll", "USER32.dll", "msi.dll", "msvcrt.dll"]),
-        ("resource-types", check_resource_types, [RT_MANIFEST]),
+        ("resource-types", check_resource_types, ["RT_MANIFEST"]),
         ("manifest", check_manifest, 2),
         ("no-build-paths", check_no_build_paths, None),
         ("timestamp", check_timestamps, None),
         *X86_HARDENING,
-        *HARDENING["Quorvane.dll"],
+        *HARDENING,
+        DLL_SEARCH["Quorvane.dll"],
         ("third-party-notices", check_notices, None),
     ],
 }
@@ -686,7 +659,7 @@ def main():
     ap.add_argument("--dist", required=True, help="folder holding the shipped binaries")
     ap.add_argument("--arch", choices=["x86", "x64"], default="x86",
                     help="x86: the whole contract of the shipped files; x64: the twins' hardening")
-    ap.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    ap.add_argument("--objdump", default="i686-w64-mingw32-objdump", help="objdump for the images' architecture")
     ap.add_argument("--symbols", help="folder holding the binaries' PDBs")
     ap.add_argument("--junit", help="write JUnit XML here")
     ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")

@@ -95,11 +95,10 @@ def layers(size):
     out = []
     for points, fill, edge in DRAWING:
         points = [(snap(x, size), snap(y, size)) for x, y in points]
-        if edge is None:
-            out.append((points, fill))
-        else:
+        if edge is not None:
             out.append((points, edge))
-            out.append((inset(points, w), fill))
+            points = inset(points, w)
+        out.append((points, fill))
     return out
 
 
@@ -123,18 +122,11 @@ def rasterise(shapes, size, ss=SUPERSAMPLE):
         for sx, colour in enumerate(row):
             if colour is not None:
                 a = acc[base + sx // ss]
-                a[0] += colour[0]
-                a[1] += colour[1]
-                a[2] += colour[2]
-                a[3] += 1
+                for k, c in enumerate(colour + (1,)):  # red, green and blue sums, and the hits
+                    a[k] += c
     total = ss * ss
-    pixels = []
-    for r, g, b, hits in acc:
-        if hits:
-            pixels.append((round(r / hits), round(g / hits), round(b / hits),
-                           round(255 * hits / total)))
-        else:
-            pixels.append((0, 0, 0, 0))
+    pixels = [(round(r / hits), round(g / hits), round(b / hits), round(255 * hits / total)) if hits
+              else (0, 0, 0, 0) for r, g, b, hits in acc]
     return [pixels[i:i + size] for i in range(0, size * size, size)]
 
 
@@ -189,11 +181,9 @@ def dib(size, bits):
         xor = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for r, g, b, a in row)
     else:
         colour_table = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
-        stride = (size + 3) // 4 * 4
-        xor = b""
-        for row in reversed(rows):
-            line = bytes(nearest(px[:3]) if px[3] >= 128 else 0 for px in row)
-            xor += line + bytes(stride - size)
+        padding = bytes((size + 3) // 4 * 4 - size)  # rows padded to 32 bits
+        xor = b"".join(bytes(nearest(px[:3]) if px[3] >= 128 else 0 for px in row) + padding
+                       for row in reversed(rows))
     mask = and_mask(rows, size)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0,
                          len(xor) + len(mask), 0, 0, 256 if bits == 8 else 0, 0)
@@ -207,9 +197,7 @@ def build():
     for size, bits, blob in blobs:
         out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, bits, len(blob), offset)
         offset += len(blob)
-    for _, _, blob in blobs:
-        out += blob
-    return bytes(out)
+    return bytes(out) + b"".join(blob for _, _, blob in blobs)
 
 
 def check(data):
