@@ -81,7 +81,7 @@ run_tier() {
 }
 
 tier_static() {
-  echo "== Static checks: the format of the C and C++ sources, clang-tidy over both compile databases"
+  echo "== Static checks: the format of the C and C++ sources, clang-tidy over the x64 and x86 compile databases"
   # The builds above are the strict ones: every warning is an error.
   if scripts/lint.sh format; then
     junit_case format clang_format_clean
