@@ -71,6 +71,14 @@ junit_case() {
   } >"$results/$suite.xml"
   add_suites "$suite"
 }
+# differing_members ZIP ZIP: ", in MEMBER..." for the members whose contents differ.
+differing_members() {
+  /usr/bin/python3 - "$@" <<'EOF'
+import sys, zipfile
+a, b = ({i.filename: i.CRC for i in zipfile.ZipFile(p).infolist()} for p in sys.argv[1:3])
+print(", in " + ", ".join(sorted(n for n in a.keys() | b.keys() if a.get(n) != b.get(n))), end="")
+EOF
+}
 # run_tier NAME: runs the function tier_NAME, its output into logs/NAME.txt, and notes its time.
 run_tier() {
   local started=$SECONDS
@@ -222,7 +230,8 @@ tier_rebuild() {
       if cmp -s "dist/$file" "$elsewhere/dist/$file"; then
         junit_case "reproducible_${file##*/}" identical
       else
-        junit_case "reproducible_${file##*/}" identical "rebuilt $file differs from dist/$file"
+        junit_case "reproducible_${file##*/}" identical \
+          "rebuilt $file differs from dist/$file$([[ $file == *.zip ]] && differing_members "dist/$file" "$elsewhere/dist/$file")"
       fi
     done
   else
