@@ -284,12 +284,13 @@ tier_signing() {
   rm -rf "$signing"
 }
 
-# Two cores: the compiling lane keeps both busy, and the other mostly waits on
-# Wine's process starts and the emulated machine. The signed library runs in
-# the x64 prefix after the kit, never beside it.
-(run_tier static; run_tier coverage; run_tier rebuild) &
+# Two cores: the first lane compiles most of its time, and the second mostly
+# waits on Wine's process starts and the emulated machine until its last
+# tier, the rebuild, which evens out the lanes' lengths. The signed library
+# runs in the x64 prefix after the kit, never beside it.
+(run_tier static; run_tier coverage) &
 compiling=$!
-(run_tier kit; run_tier signing; run_tier contract; run_tier misc; run_tier x86) &
+(run_tier kit; run_tier signing; run_tier contract; run_tier misc; run_tier x86; run_tier rebuild) &
 waiting=$!
 wait "$compiling" "$waiting"
 
