@@ -184,66 +184,68 @@ drive "$bench/time_actions.exe" "$(windows_path "$msi/launch-actions.msi")" \
 
 echo
 echo "== 3. Sizes of dist/x86, and what each size lever is worth"
-echo "  Each variant is a copy of the current sources with one lever undone (the last: all of them),"
-echo "  built for i686 like dist/x86 (Release, tests off)."
-# variant DIR NAME [FILE SED_SCRIPT]...: copies the sources to DIR/src, applies each
-# SED_SCRIPT to its FILE there (each must change something), builds Tarbel and
-# Quorvane and adds a row to sizes.txt; a variant that does not build is a row too.
+echo "  Each variant builds the current sources for i686 like dist/x86 (Release, tests off), with"
+echo "  one lever undone by its CMake cache variable (the last: all of them); undone, the levers are"
+echo "  INSTALLER_UTILITIES_{GLIBCXX_ASSERTIONS,RUNTIME_OVERRIDES,GC_SECTIONS,STRIP}=OFF and"
+echo "  INSTALLER_UTILITIES_THREAD_MODEL=posix."
+# variant DIR NAME [SETTING]...: configures the current sources afresh in DIR/out
+# with each SETTING (VARIABLE=VALUE) and the rest at their defaults, builds
+# Tarbel and Quorvane and adds a row to sizes.txt; a variant that does not build
+# is a row too. A SETTING the project does not read, or one that leaves an image
+# byte-identical to dist/x86's (builds in other folders come out the same), stops
+# the bench: the lever has been renamed or no longer does anything.
 variant() {
-  local dir=$1 name=$2 log="$bench/logs/variant-${1##*/}.log"
+  local dir=$1 name=$2 log="$bench/logs/variant-${1##*/}.log" row file
   shift 2
-  rm -rf "$dir/src" "$dir/dist"
-  mkdir -p "$dir/src"
-  # Timestamps kept, so that a second run rebuilds only what the edits touch.
-  git ls-files -z --cached --others --exclude-standard | xargs -0 cp -p --parents -t "$dir/src"
-  while (($#)); do
-    cp "$dir/src/$1" "$dir/before-edit"
-    sed -i "$2" "$dir/src/$1"
-    if cmp -s "$dir/before-edit" "$dir/src/$1"; then
-      echo "bench: variant '$name': sed '$2' changed nothing in $1"
-      exit 1
-    fi
-    shift 2
-  done
-  if cmake -S "$dir/src" -B "$dir/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-       -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/toolchain-i686-w64-mingw32.cmake" -DDIST_DIR="$dir/dist" \
-       -DSYMBOLS_DIR="$dir/dist/symbols" -DBUILD_TESTING=OFF >"$log" 2>&1 &&
-     cmake --build "$dir/out" --target Tarbel_shipped Quorvane_shipped >>"$log" 2>&1; then
-    printf '%s\t%s\t%s\n' "$name" "$(stat -c %s "$dir/dist/Tarbel.exe")" "$(stat -c %s "$dir/dist/Quorvane.dll")"
+  rm -rf "$dir/dist"
+  # Afresh, so that no cache of an earlier run sets a lever; the objects stay.
+  if ! cmake --fresh -S "$root" -B "$dir/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" -DDIST_DIR="$dir/dist" \
+       -DSYMBOLS_DIR="$dir/dist/symbols" -DBUILD_TESTING=OFF "${@/#/-D}" >"$log" 2>&1; then
+    tail -n 20 "$log"
+    echo "bench: variant '$name' does not configure (log: $log)"
+    exit 1
+  fi
+  if grep -q 'Manually-specified variables were not used' "$log"; then
+    grep -A 4 'Manually-specified variables were not used' "$log"
+    echo "bench: variant '$name' sets a variable that the build files do not read"
+    exit 1
+  fi
+  if cmake --build "$dir/out" --target Tarbel_shipped Quorvane_shipped >>"$log" 2>&1; then
+    for file in Tarbel.exe Quorvane.dll; do
+      if cmp -s "$dir/dist/$file" "dist/x86/$file"; then
+        echo "bench: variant '$name' ($*) left $file byte-identical to dist/x86's: the lever does nothing"
+        exit 1
+      fi
+    done
+    row=$(printf '%s\t%s\t%s' "$name" "$(stat -c %s "$dir/dist/Tarbel.exe")" "$(stat -c %s "$dir/dist/Quorvane.dll")")
   else
-    printf '%s\t-\t-\tdoes not build: %s\n' "$name" \
-      "$(grep -m1 -o -E 'error: .*' "$log" || echo "see ${log#"$root"/}")"
-  fi >>"$bench/sizes.txt"
+    row=$(printf '%s\t-\t-\tdoes not build: %s' "$name" \
+      "$(grep -m1 -o -E 'error: .*' "$log" || echo "see ${log#"$root"/}")")
+  fi
+  printf '%s\n' "$row" >>"$bench/sizes.txt"
 }
-no_assertions=(CMakeLists.txt 's/^\( *\)_GLIBCXX_ASSERTIONS)$/\1)/')
-no_overrides=(Utility/InstallerUtilities/CMakeLists.txt 's/ runtime_overrides\([ )]\)/\1/')
-no_gc_sections=(CMakeLists.txt 's/ -ffunction-sections -fdata-sections//' CMakeLists.txt 's/ -Wl,--gc-sections//')
-not_stripped=(CMakeLists.txt '/add_link_options(-s)/d')
-# clang takes the win32 flavour of GCC's runtime libraries by itself and has no
-# switch for the other one: this variant names the posix flavour's C++ headers and
-# libraries outright, ahead of the win32 ones, and links winpthread (-pthread),
-# which that flavour calls. crtbegin.o and crtend.o stay the win32 flavour's.
-posix_dir=$(find /usr/lib/gcc/i686-w64-mingw32 -maxdepth 1 -name '*-posix' | sort -V | tail -n 1)
-posix_include="$posix_dir/include/c++"
-posix_flags="-stdlib++-isystem $posix_include -stdlib++-isystem $posix_include/i686-w64-mingw32"
-posix_flags+=" -stdlib++-isystem $posix_include/backward -L$posix_dir -pthread"
-posix_threads=(cmake/toolchain-i686-w64-mingw32.cmake "\$a set(CMAKE_CXX_FLAGS_INIT \"$posix_flags\")")
+no_assertions=INSTALLER_UTILITIES_GLIBCXX_ASSERTIONS=OFF
+no_overrides=INSTALLER_UTILITIES_RUNTIME_OVERRIDES=OFF
+no_gc_sections=INSTALLER_UTILITIES_GC_SECTIONS=OFF
+not_stripped=INSTALLER_UTILITIES_STRIP=OFF
+posix_threads=INSTALLER_UTILITIES_THREAD_MODEL=posix
 
 printf 'shipped (dist/x86)\t%s\t%s\n' "$(stat -c %s dist/x86/Tarbel.exe)" "$(stat -c %s dist/x86/Quorvane.dll)" \
   >"$bench/sizes.txt"
 [ -z "$base_dist" ] || printf '%s (dist/x86)\t%s\t%s\n' "$base_name" "$(stat -c %s "$base_dist/x86/Tarbel.exe")" \
   "$(stat -c %s "$base_dist/x86/Quorvane.dll")" >>"$bench/sizes.txt"
-variant "$bench/variants/no-overrides" "no runtime_overrides" "${no_overrides[@]}"
-variant "$bench/variants/no-assertions" "no _GLIBCXX_ASSERTIONS" "${no_assertions[@]}"
+variant "$bench/variants/no-overrides" "no runtime_overrides" "$no_overrides"
+variant "$bench/variants/no-assertions" "no _GLIBCXX_ASSERTIONS" "$no_assertions"
 # Without the assertions the prebuilt string members come back, and with them the
 # runtime's own __throw_* helpers, which then clash with the overrides.
 variant "$bench/variants/no-assertions-no-overrides" "no _GLIBCXX_ASSERTIONS, no overrides" \
-  "${no_assertions[@]}" "${no_overrides[@]}"
-variant "$bench/variants/no-gc-sections" "no gc-sections" "${no_gc_sections[@]}"
-variant "$bench/variants/not-stripped" "not stripped" "${not_stripped[@]}"
-variant "$bench/variants/posix-threads" "posix thread model" "${posix_threads[@]}"
-variant "$bench/variants/all-undone" "all five undone" "${no_assertions[@]}" "${no_overrides[@]}" \
-  "${no_gc_sections[@]}" "${not_stripped[@]}" "${posix_threads[@]}"
+  "$no_assertions" "$no_overrides"
+variant "$bench/variants/no-gc-sections" "no gc-sections" "$no_gc_sections"
+variant "$bench/variants/not-stripped" "not stripped" "$not_stripped"
+variant "$bench/variants/posix-threads" "posix thread model" "$posix_threads"
+variant "$bench/variants/all-undone" "all five undone" "$no_assertions" "$no_overrides" "$no_gc_sections" \
+  "$not_stripped" "$posix_threads"
 /usr/bin/python3 bench/report.py sizes "$bench/sizes.txt" "$bench/summary.txt"
 
 echo
