@@ -30,32 +30,30 @@ for program in "$job/kit/$kit_name"/x86/bin/*_tests.exe; do
   program=$(basename "$program" .exe)
   [[ " $* " == *" /skip:$program "* ]] || lanes[n++ % 2]+=" /skip:$program"
 done
-# Left out here, run by the 64-bit tier: the two cases that need a window shown,
-# which the guest's 32-bit Wine answers "no driver could be loaded", whether the
-# display-less driver is set through reg or written into the prefix beforehand.
-unshown='*BroadcastTellsTopLevelWindowsTheEnvironmentChanged:*HungWindowsDoNotHoldTheBroadcast'
 
+# The guest's job: its parameters, then the script as it stands.
 {
   echo '#!/bin/bash'
-  echo '# Runs inside the guest, in the shared job folder. The kit runs from a local'
-  echo '# copy: Wine maps program images, and pages mapped from the 9p share read back'
-  echo '# as zeros.'
-  echo 'job=$PWD'
-  echo "for lane in 0 1; do mkdir -p /tmp/job/\$lane && cp -r kit/$kit_name /tmp/job/\$lane/; done"
-  echo "export INSTALLER_UTILITIES_CLOCK_YEAR=${clock:0:4}"
-  echo 'echo "guest clock: $(date -u +%FT%TZ)"'
-  echo '# Windows without a display: the broadcast tests create top-level windows.'
-  echo "wine reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1"
-  echo "export GTEST_FILTER='-$unshown'"
-  for lane in 0 1; do
-    echo "(cd /tmp/job/$lane/$kit_name && wine cmd /c run-tests.cmd x86 $*${lanes[lane]} >\"\$job/lane$lane.txt\" 2>&1) &"
-  done
-  echo 'wait'
-  echo "for lane in 0 1; do"
-  echo "  cp /tmp/job/\$lane/$kit_name/results/x86_* results/ 2>/dev/null"
-  echo "  cat /tmp/job/\$lane/$kit_name/results/reruns >>results/all-reruns 2>/dev/null"
-  echo "done"
-  echo 'exit 0'
+  printf 'kit=%q year=%q\n' "$kit_name" "${clock:0:4}"
+  printf 'lanes=(%q %q)\n' "$*${lanes[0]}" "$*${lanes[1]}"
+  cat <<'JOB'
+# Runs inside the guest, in the shared job folder. The kit runs from a local copy:
+# Wine maps program images, and pages mapped from the 9p share read back as zeros.
+job=$PWD
+for lane in 0 1; do mkdir -p "/tmp/job/$lane" && cp -r "kit/$kit" "/tmp/job/$lane/"; done
+export INSTALLER_UTILITIES_CLOCK_YEAR=$year
+echo "guest clock: $(date -u +%FT%TZ)"
+for lane in 0 1; do
+  # A lane's arguments are /skip:PROGRAM words, split here.
+  (cd "/tmp/job/$lane/$kit" && wine cmd /c run-tests.cmd x86 ${lanes[lane]} >"$job/lane$lane.txt" 2>&1) &
+done
+wait
+for lane in 0 1; do
+  cp "/tmp/job/$lane/$kit/results/"x86_* results/ 2>/dev/null
+  cat "/tmp/job/$lane/$kit/results/reruns" >>results/all-reruns 2>/dev/null
+done
+exit 0
+JOB
 } >"$job/job.sh"
 
 started=$SECONDS
