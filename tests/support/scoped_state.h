@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 // Process state that a test changes for its own duration and puts back on
 // every way out, a failed ASSERT included, so that no later case inherits it.
