@@ -2,14 +2,10 @@
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
 # lint.sh format | tidy PRESET: the format check of every C and C++ file, or
-# clang-tidy (the root's .clang-tidy, and tests/.clang-tidy for the test
-# programs) over the project's sources in the preset's compile database. The
-# x64 run reads them all; the x86 run, the product's sources (its 32-bit build
-# ships) and the tests that name an architecture: the other tests compile to
-# the same code on both but for the types' sizes, which the strict x86 build's
-# conversion warnings already cover, and reading them twice took most of the
-# checks' time.
-# Prints each finding; exits non-zero on any.
+# clang-tidy over the project's sources in the preset's compile database; prints
+# each finding and exits non-zero on any. The x86 run reads the shipped product's
+# sources and only the tests that name an architecture: the others differ there
+# only in the types' sizes, which the strict x86 build's warnings already cover.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

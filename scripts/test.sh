@@ -1,18 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-# Runs every test tier and ends with one line of counts:
-#   the format check and clang-tidy over the strict builds of both presets,
-#   unit and end-to-end tests of the x64 twin under Wine (the test kit, run by
-#   its run-tests.cmd under Wine's cmd), installs through Wine's msiexec,
-#   contract checks of the shipped x86 files and of the kits, the sources'
-#   licensing, the CI workflow, the x86 builds in an emulated x86 machine (the
-#   same kit), and a byte-for-byte rebuild of the files and the kits from
-#   another folder.
-# After the builds, the tiers run side by side in two lanes, one mostly
-# compiling, one mostly waiting on Wine and the emulated machine; each tier
-# writes its own log, and the logs, the tiers' times and the summary are
-# printed in one fixed order.
+# Runs every test tier (docs/testing.md) and ends with one line of counts. After
+# the builds the tiers run in two lanes, one mostly compiling, one mostly waiting
+# on Wine and the emulated machine; each tier writes its own log, and the logs,
+# the tiers' times and the summary are printed in one fixed order.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -71,6 +63,23 @@ junit_case() {
   } >"$results/$suite.xml"
   add_suites "$suite"
 }
+# check SUITE NAME FAILURE_MESSAGE COMMAND...: one test case, failed when COMMAND fails.
+check() {
+  local suite=$1 name=$2 failure=$3
+  shift 3
+  if "$@"; then junit_case "$suite" "$name"; else junit_case "$suite" "$name" "$failure"; fi
+}
+# shown_if_failing FILE FILTER... -- COMMAND...: COMMAND's output into FILE, and
+# through FILTER onto the log if it fails.
+shown_if_failing() {
+  local file=$1 filter=()
+  shift
+  while [ "$1" != -- ]; do filter+=("$1"); shift; done
+  shift
+  "$@" >"$file" 2>&1 && return
+  grep -v '^$' "$file" | "${filter[@]}"
+  return 1
+}
 # differing_members ZIP ZIP: ", in MEMBER..." for the members whose contents differ.
 differing_members() {
   /usr/bin/python3 - "$@" <<'EOF'
@@ -91,18 +100,11 @@ run_tier() {
 tier_static() {
   echo "== Static checks: the format of the C and C++ sources, clang-tidy over the x64 and x86 compile databases"
   # The builds above are the strict ones: every warning is an error.
-  if scripts/lint.sh format; then
-    junit_case format clang_format_clean
-  else
-    junit_case format clang_format_clean "unformatted C or C++ sources; clang-format-19 -i them"
-  fi
+  check format clang_format_clean "unformatted C or C++ sources; clang-format-19 -i them" scripts/lint.sh format
   for preset in x86 x64; do
-    if scripts/lint.sh tidy "$preset" >"$results/clang-tidy-$preset.txt"; then
-      junit_case "clang_tidy_$preset" no_findings
-    else
-      grep -E -A3 'error:|warning:' "$results/clang-tidy-$preset.txt" | head -60
-      junit_case "clang_tidy_$preset" no_findings "clang-tidy found something in the $preset sources; see above"
-    fi
+    check "clang_tidy_$preset" no_findings "clang-tidy found something in the $preset sources; see above" \
+      shown_if_failing "$results/clang-tidy-$preset.txt" grep -E -m 20 -A3 'error:|warning:' -- \
+      scripts/lint.sh tidy "$preset"
   done
 }
 
@@ -117,37 +119,29 @@ tier_kit() {
   scripts/wine-prefix.sh "$root/build/x64/wineprefix"
   (cd "$kit_dir" && "${wine[@]}" cmd /c run-tests.cmd) | tee "$results/tests-kit.txt"
   kit_status=${PIPESTATUS[0]}
-  kit_programs=()
-  for program in "$kit_dir"/x64/bin/*_tests.exe; do
-    kit_programs+=("x64_$(basename "$program" .exe)")
-  done
+  mapfile -t kit_programs < <(cd "$kit_dir/x64/bin" && printf 'x64_%s\n' *_tests.exe | sed 's/\.exe$//')
   cp "$kit_dir"/results/*.xml "$results/" 2>/dev/null
   cat "$kit_dir/results/reruns" >>"$results/reruns" 2>/dev/null
   kit_line=$(tr -d '\r' <"$results/tests-kit.txt" | tail -n 1)
   summary_line=$(/usr/bin/python3 tests/summarize_results.py "$kit_dir/results" "${kit_programs[@]}" | tail -n 1)
-  kit_failed=1
+  kit_failed=1 failure=
   [[ $kit_line == *" 0 failed,"* ]] && kit_failed=0
   if [ "$kit_line" != "$summary_line" ]; then
-    junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd said '$kit_line', the summary '$summary_line'"
+    failure="run-tests.cmd said '$kit_line', the summary '$summary_line'"
   elif [ "$((kit_status != 0))" != "$kit_failed" ]; then
-    junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd exited $kit_status after '$kit_line'"
+    failure="run-tests.cmd exited $kit_status after '$kit_line'"
   elif ! grep -q '^x86 test programs skipped: ' "$results/tests-kit.txt"; then
-    junit_case tests_kit_under_wine counts_as_the_summary "run-tests.cmd did not say why it left the x86 programs out"
-  else
-    junit_case tests_kit_under_wine counts_as_the_summary
+    failure="run-tests.cmd did not say why it left the x86 programs out"
   fi
+  junit_case tests_kit_under_wine counts_as_the_summary "$failure"
   add_suites "${kit_programs[@]}"
   rm -rf "$kit_run"
 }
 
 tier_coverage() {
   echo "== Coverage of the product code by the x64 test programs (GCC build, build/coverage)"
-  if scripts/coverage.sh >"$results/coverage.txt" 2>&1; then
-    junit_case coverage above_floors
-  else
-    grep -v '^$' "$results/coverage.txt" | tail -20
-    junit_case coverage above_floors "coverage fell under its floors or could not be measured; see above"
-  fi
+  check coverage above_floors "coverage fell under its floors or could not be measured; see above" \
+    shown_if_failing "$results/coverage.txt" tail -20 -- scripts/coverage.sh
   sed -n 's/^\(lines\|functions\|branches\): /coverage: \1 /p' "$results/coverage.txt"
 }
 
@@ -163,32 +157,18 @@ tier_contract() {
 
 tier_misc() {
   echo "== Licensing of the sources, and the summary's account of reruns"
-  if reuse lint >"$results/reuse-lint.txt" 2>&1; then
-    junit_case reuse_lint compliant
-  else
-    grep -v '^$' "$results/reuse-lint.txt" | head -40
-    junit_case reuse_lint compliant "reuse lint found files without licensing or copyright; see above"
-  fi
-  if /usr/bin/python3 tests/summarize_results.py --self-check; then
-    junit_case summary_self_check reports_reruns
-  else
-    junit_case summary_self_check reports_reruns "the summary miscounts made-up results; see above"
-  fi
+  check reuse_lint compliant "reuse lint found files without licensing or copyright; see above" \
+    shown_if_failing "$results/reuse-lint.txt" head -40 -- reuse lint
+  check summary_self_check reports_reruns "the summary miscounts made-up results; see above" \
+    /usr/bin/python3 tests/summarize_results.py --self-check
 
   echo "== Links and anchors in the project's Markdown"
-  if /usr/bin/python3 scripts/check_links.py; then
-    junit_case markdown_links resolve
-  else
-    junit_case markdown_links resolve "a relative link or anchor in the Markdown leads nowhere; see above"
-  fi
+  check markdown_links resolve "a relative link or anchor in the Markdown leads nowhere; see above" \
+    /usr/bin/python3 scripts/check_links.py
 
   echo "== The CI workflow, against the workflow schema"
-  if build/tools/node_modules/.bin/action-validator .github/workflows/ci.yml >"$results/workflow.txt" 2>&1; then
-    junit_case ci_workflow valid
-  else
-    head -40 "$results/workflow.txt"
-    junit_case ci_workflow valid "the workflow does not validate; see above"
-  fi
+  check ci_workflow valid "the workflow does not validate; see above" \
+    shown_if_failing "$results/workflow.txt" head -40 -- build/tools/node_modules/.bin/action-validator .github/workflows/ci.yml
 }
 
 tier_x86() {
@@ -260,17 +240,13 @@ tier_signing() {
   PATH="$signing/bin:$PATH" SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD=throwaway scripts/sign.sh "$signing"/dist/*-x86.*
   PATH="$signing/bin:$PATH" SIGN_PFX="$signing/test.pfx" SIGN_PASSWORD_FILE="$signing/password" \
     scripts/sign.sh "$signing"/dist/Quorvane.dll "$signing"/dist/Tarbel.exe
-  if [ "$(grep -c . "$signing/arguments.txt")" = 4 ] && ! grep -q throwaway "$signing/arguments.txt"; then
-    junit_case signing_password_off_command_line kept_off
-  else
-    junit_case signing_password_off_command_line kept_off "the password was on osslsigncode's command line"
-  fi
+  check signing_password_off_command_line kept_off "the password was on osslsigncode's command line" \
+    test "$(grep -c . "$signing/arguments.txt")" = 4 -a "$(grep -c throwaway "$signing/arguments.txt")" = 0
   for file in "$signing"/dist/*; do
-    name=$(basename "$file")
     if osslsigncode verify -CAfile "$signing/cert.pem" -in "$file" >"$signing/verify.txt" 2>&1; then
-      junit_case "signed_$name" verifies
+      junit_case "signed_${file##*/}" verifies
     else
-      junit_case "signed_$name" verifies "$(tail -1 "$signing/verify.txt")"
+      junit_case "signed_${file##*/}" verifies "$(tail -1 "$signing/verify.txt")"
     fi
   done
   # The signed library still loads and runs its entry points in a real installer session.
