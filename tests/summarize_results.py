@@ -24,18 +24,17 @@ def count(path):
     except (ET.ParseError, OSError) as e:
         raise ValueError(f"{path}: {e}") from e
     suites = [root] if root.tag == "testsuite" else root.findall("testsuite")
-    tests = failures = skipped = 0
+    tests = skipped = 0
     failed_names = []
     for suite in suites:
         for case in suite.findall("testcase"):
             tests += 1
             if case.find("failure") is not None or case.find("error") is not None:
-                failures += 1
                 failed_names.append(f"{suite.get('name')}.{case.get('name')}")
             elif case.find("skipped") is not None or case.get("status") == "notrun" \
                     or case.get("result") == "skipped":
                 skipped += 1
-    return tests, failures, skipped, failed_names
+    return tests, len(failed_names), skipped, failed_names
 
 
 def read_reruns(results_dir):
@@ -102,9 +101,7 @@ def self_check():
 
 
 def main():
-    if sys.argv[1:] == ["--self-check"]:
-        return self_check()
-    return summarize(sys.argv[1], sys.argv[2:])
+    return self_check() if sys.argv[1:] == ["--self-check"] else summarize(sys.argv[1], sys.argv[2:])
 
 
 if __name__ == "__main__":
