@@ -105,8 +105,7 @@ class Disassembly:
         return int(m.group(1), 16) if m else None
 
     def next_start(self, start, extra_starts):
-        later = [s for s in self.starts | extra_starts if s > start]
-        return min(later) if later else float("inf")
+        return min((s for s in self.starts | extra_starts if s > start), default=float("inf"))
 
     def body(self, start, end):
         """The instructions from `start` up to, not including, `end`."""
@@ -225,8 +224,7 @@ def check_icon_group(b, want):
     if (reserved, kind) != (0, 1) or len(group) < 6 + 14 * count:
         return ["malformed icon directory header"]
     got, problems = [], []
-    for i in range(count):
-        w, h, _, _, _, bits, size, icon_id = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
+    for i, (w, h, _, _, _, bits, size, icon_id) in enumerate(struct.iter_unpack("<BBBBHHIH", group[6:6 + 14 * count])):
         w, h = w or 256, h or 256
         got.append((w, h, bits))
         icon = icons.get(icon_id)
@@ -387,13 +385,11 @@ def check_pdb(b, _):
     return []
 
 
-# The C runtime's functions whose time is 32 bits wide on x86: they fail from 2038-01-19.
-THIRTY_TWO_BIT_TIME = {
-    "time", "_time32", "localtime", "_localtime32", "gmtime", "_gmtime32", "mktime", "_mktime32",
-    "_mkgmtime", "_mkgmtime32", "ctime", "_ctime32", "_wctime", "_wctime32", "difftime", "_difftime32",
-    "_ftime", "_ftime32", "_utime", "_utime32", "_wutime", "_wutime32", "_futime", "_futime32",
-    "_stat", "_stat32", "_wstat", "_wstat32", "_fstat", "_fstat32", "_findfirst", "_findfirst32",
-    "_findnext", "_findnext32", "_wfindfirst", "_wfindfirst32", "_wfindnext", "_wfindnext32"}
+# The C runtime's functions whose time is 32 bits wide on x86, each also under its explicit name
+# _NAME32 (time and _time32): they fail from 2038-01-19.
+THIRTY_TWO_BIT_TIME = {n for f in ("time localtime gmtime mktime _mkgmtime ctime _wctime difftime _ftime _utime _wutime"
+                                    " _futime _stat _wstat _fstat _findfirst _findnext _wfindfirst _wfindnext").split()
+                       for n in (f, "_%s32" % f.lstrip("_"))}
 
 
 def check_forbidden_imports(b, forbidden):
@@ -623,8 +619,7 @@ def run(opts):
 
 
 def write_junit(path, results, name):
-    failures = sum(1 for r in results if r[2])
-    counts = {"tests": str(len(results)), "failures": str(failures), "errors": "0", "time": "0"}
+    counts = {"tests": str(len(results)), "failures": str(sum(1 for r in results if r[2])), "errors": "0", "time": "0"}
     suites = ET.Element("testsuites", name=name, **counts)
     suite = ET.SubElement(suites, "testsuite", name=name, skipped="0", **counts)
     for filename, name, why in results:
