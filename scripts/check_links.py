@@ -26,12 +26,10 @@ def prose(path):
 
 def anchors(path):
     seen, found = {}, set()
-    for line in prose(path):
-        heading = re.match(r"#{1,6} +(.*?) *#*$", line)
-        if heading:
-            slug = re.sub(r"[^\w\- ]", "", heading.group(1).replace("`", "").lower()).replace(" ", "-")
-            found.add(slug if slug not in seen else "%s-%d" % (slug, seen[slug]))
-            seen[slug] = seen.get(slug, 0) + 1
+    for heading in filter(None, (re.match(r"#{1,6} +(.*?) *#*$", line) for line in prose(path))):
+        slug = re.sub(r"[^\w\- ]", "", heading.group(1).replace("`", "").lower()).replace(" ", "-")
+        found.add(slug if slug not in seen else "%s-%d" % (slug, seen[slug]))
+        seen[slug] = seen.get(slug, 0) + 1
     return found
 
 

@@ -37,7 +37,7 @@ TOOLCHAIN = ["clang-19", "lld-19", "llvm-19", "libllvm19", "cmake", "ninja-build
              "reuse", "python%d.%d" % sys.version_info[:2], "zlib1g"]  # the interpreter running this
 
 # lld's /map: "SECTION:OFFSET  SYMBOL  ADDRESS  [ARCHIVE:]OBJECT" for each public and static symbol.
-MAP_SYMBOL = re.compile(r"^ [0-9a-f]{4}:[0-9a-f]{8} +\S+ +[0-9a-f]{16} +(\S+)$")
+MAP_SYMBOL = re.compile(r"^ [0-9a-f]{4}:[0-9a-f]{8} +\S+ +[0-9a-f]{16} +(\S+)$", re.M)
 # dlltool's members of an import library: only the names of a Windows DLL's functions.
 IMPORT_ENTRY = re.compile(r"^\w*?(s\d+|h|t)\.o$")
 OWN_OBJECT = re.compile(r"\.(obj|res)$")  # the project's own objects, as CMake names them
@@ -46,16 +46,14 @@ OWN_OBJECT = re.compile(r"\.(obj|res)$")  # the project's own objects, as CMake 
 def linked_files(map_path):
     """Names of the library archives and lone objects that gave an image code or data."""
     files = set()
-    with open(map_path, encoding="utf-8", errors="replace") as f:
-        for line in f:
-            m = MAP_SYMBOL.match(line)
-            if not m or m.group(1).startswith("<"):
-                continue
-            archive, _, member = m.group(1).rpartition(":")
-            if archive and not (member.startswith(archive) and IMPORT_ENTRY.match(member[len(archive):])):
-                files.add(archive + ".a")
-            elif not archive and not OWN_OBJECT.search(member):
-                files.add(member)
+    for m in MAP_SYMBOL.finditer(Path(map_path).read_text(encoding="utf-8", errors="replace")):
+        archive, _, member = m.group(1).rpartition(":")
+        if m.group(1).startswith("<"):  # <absolute> and the like: no file
+            continue
+        if archive and not (member.startswith(archive) and IMPORT_ENTRY.match(member[len(archive):])):
+            files.add(archive + ".a")
+        elif not archive and not OWN_OBJECT.search(member):
+            files.add(member)
     return files
 
 
@@ -81,11 +79,9 @@ def linked_libraries(build):
 
 def notice_licences():
     """{linked file: SPDX expression} from the table of THIRD-PARTY-NOTICES.md."""
-    licences = {}
     notices = Path(ROOT, "THIRD-PARTY-NOTICES.md").read_text(encoding="utf-8")
-    for row in re.findall(r"(?m)^\| (`.+?) \| .+? \| (.+?) \| .+? \|$", notices):
-        licences.update((name, row[1]) for name in re.findall(r"`([^`]+)`", row[0]))
-    return licences
+    return {name: licence for files, licence in re.findall(r"(?m)^\| (`.+?) \| .+? \| (.+?) \| .+? \|$", notices)
+            for name in re.findall(r"`([^`]+)`", files)}
 
 
 def sbom_document(name, version, built, linked, found, created):
@@ -134,12 +130,13 @@ def spdx_document(name, commit, created):
     return (text + "\n").encode("utf-8")
 
 
-def write_zip(path, members, epoch):
-    """members: {name in the archive: bytes}; sorted, with one fixed time and fixed permissions."""
+def write_zip(dist, folder, members, epoch):
+    """DIST/FOLDER.zip of members, {name under FOLDER/: bytes}: sorted, with one fixed time and fixed permissions."""
+    path = os.path.join(dist, folder + ".zip")
     stamp = time.gmtime(max(epoch, 315532800))[:6]  # a zip cannot date before 1980
     with zipfile.ZipFile(path + ".part", "w") as z:
         for name in sorted(members):
-            info = zipfile.ZipInfo(name, stamp)
+            info = zipfile.ZipInfo(folder + "/" + name, stamp)
             info.create_system, info.external_attr = 3, 0o100644 << 16  # a plain file, rw-r--r--
             z.writestr(info, members[name], compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
     os.replace(path + ".part", path)
@@ -184,9 +181,8 @@ def main():
     members[name + ".cdx.json"] = sbom_document(name, version, built, linked, found, created)
     members["SHA256SUMS"] = "".join("%s  %s\n" % (hashlib.sha256(members[m]).hexdigest(), m)
                                     for m in sorted(members)).encode("ascii")
-    write_zip(os.path.join(dist, name + ".zip"), {name + "/" + m: b for m, b in members.items()}, epoch)
-    write_zip(os.path.join(dist, name + "-symbols.zip"),
-              {name + "-symbols/" + m: Path(p).read_bytes() for m, p in pdbs.items()}, epoch)
+    write_zip(dist, name, members, epoch)
+    write_zip(dist, name + "-symbols", {m: Path(p).read_bytes() for m, p in pdbs.items()}, epoch)
     print("release kit: %s/%s.zip and %s-symbols.zip" % (dist, name, name))
 
 

@@ -18,18 +18,17 @@ from release_kit import source_identity, write_zip
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 IMAGES = ["Tarbel.exe", "Quorvane.dll"]
-PACKAGE_SUFFIXES = (".msi", ".exe")
 
 
 def members_of(root, dist, arch):
-    """{name under ARCH/: bytes} for one architecture."""
+    """{ARCH/name: bytes} for one architecture."""
     build = os.path.join(root, "build", arch, "tests")
-    members = {"dist/" + f: Path(dist, arch, f).read_bytes() for f in IMAGES}
-    for folder, wanted in (("bin", (".exe",)), ("packages", PACKAGE_SUFFIXES)):
+    members = {arch + "/dist/" + f: Path(dist, arch, f).read_bytes() for f in IMAGES}
+    for folder, wanted in (("bin", (".exe",)), ("packages", (".msi", ".exe"))):
         names = sorted(f for f in os.listdir(os.path.join(build, folder)) if f.endswith(wanted))
         if not names:
             raise SystemExit("tests kit: nothing in %s/%s; build the %s preset first" % (build, folder, arch))
-        members.update({folder + "/" + f: Path(build, folder, f).read_bytes() for f in names})
+        members.update({"%s/%s/%s" % (arch, folder, f): Path(build, folder, f).read_bytes() for f in names})
     return members
 
 
@@ -39,11 +38,8 @@ def main():
     name = "installer-utilities-%s-tests" % version
     # cmd.exe reads a batch file line by line, and a label only reliably with CR LF endings.
     runner = Path(HERE, "run-tests.cmd").read_bytes().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
-    members = {"run-tests.cmd": runner}
-    for arch in ("x86", "x64"):
-        members.update({arch + "/" + m: data for m, data in members_of(root, dist, arch).items()})
-    write_zip(os.path.join(dist, name + ".zip"), {name + "/" + m: b for m, b in members.items()},
-              source_identity()[1])
+    members = {"run-tests.cmd": runner, **members_of(root, dist, "x86"), **members_of(root, dist, "x64")}
+    write_zip(dist, name, members, source_identity()[1])
     print("tests kit: %s/%s.zip" % (dist, name))
 
 

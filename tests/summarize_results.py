@@ -14,6 +14,7 @@ import os
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
+from pathlib import Path
 
 
 def count(path):
@@ -23,40 +24,33 @@ def count(path):
     except (ET.ParseError, OSError) as e:
         raise ValueError(f"{path}: {e}") from e
     suites = [root] if root.tag == "testsuite" else root.findall("testsuite")
-    tests = failures = skipped = 0
+    tests = skipped = 0
     failed_names = []
     for suite in suites:
         for case in suite.findall("testcase"):
             tests += 1
             if case.find("failure") is not None or case.find("error") is not None:
-                failures += 1
                 failed_names.append(f"{suite.get('name')}.{case.get('name')}")
             elif case.find("skipped") is not None or case.get("status") == "notrun" \
                     or case.get("result") == "skipped":
                 skipped += 1
-    return tests, failures, skipped, failed_names
+    return tests, len(failed_names), skipped, failed_names
 
 
 def read_reruns(results_dir):
-    path = os.path.join(results_dir, "reruns")
-    if not os.path.exists(path):
-        return []
-    with open(path) as f:
-        return list(dict.fromkeys(line.strip() for line in f if line.strip()))
+    path = Path(results_dir, "reruns")
+    return list(dict.fromkeys(filter(None, map(str.strip, path.read_text().splitlines())))) if path.exists() else []
 
 
 def summarize(results_dir, expected):
     passed = failed = skipped = 0
     for suite in expected:
         path = os.path.join(results_dir, suite + ".xml")
-        if not os.path.exists(path):
-            print(f"missing results: {suite} (crashed or did not run)")
-            failed += 1
-            continue
         try:
             tests, failures, skips, names = count(path)
         except ValueError as e:
-            print(f"unreadable results: {suite} ({e})")
+            print(f"unreadable results: {suite} ({e})" if os.path.exists(path) else
+                  f"missing results: {suite} (crashed or did not run)")
             failed += 1
             continue
         print(f"  {suite:<28} {tests:4} tests {failures:4} failures {skips:4} skipped")
@@ -97,8 +91,7 @@ def self_check():
     for files, want in SELF_CHECKS:
         with tempfile.TemporaryDirectory() as folder, contextlib.redirect_stdout(io.StringIO()) as out:
             for name, text in files.items():
-                with open(os.path.join(folder, name), "w") as f:
-                    f.write(text)
+                Path(folder, name).write_text(text)
             summarize(folder, ["t"])
         missing = [line for line in want if line not in out.getvalue().splitlines()]
         if missing:
@@ -108,9 +101,7 @@ def self_check():
 
 
 def main():
-    if sys.argv[1:] == ["--self-check"]:
-        return self_check()
-    return summarize(sys.argv[1], sys.argv[2:])
+    return self_check() if sys.argv[1:] == ["--self-check"] else summarize(sys.argv[1], sys.argv[2:])
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ import re
 import struct
 import subprocess
 import sys
+import uuid
 import xml.etree.ElementTree as ET
 import zipfile
 from pathlib import Path
@@ -104,8 +105,7 @@ class Disassembly:
         return int(m.group(1), 16) if m else None
 
     def next_start(self, start, extra_starts):
-        later = [s for s in self.starts | extra_starts if s > start]
-        return min(later) if later else float("inf")
+        return min((s for s in self.starts | extra_starts if s > start), default=float("inf"))
 
     def body(self, start, end):
         """The instructions from `start` up to, not including, `end`."""
@@ -160,16 +160,19 @@ def section_name(section):
     return section.Name.rstrip(b"\0").decode("ascii", "replace")
 
 
+def differences(kind, got, want, key=str):
+    """"unexpected KIND name" for each of `got` not in `want`, then "missing KIND name" the other way;
+    names are compared by `key` and shown as spelt."""
+    got, want = ({key(n): n for n in names} for names in (got, want))
+    return (["unexpected %s%s" % (kind, got[k]) for k in sorted(got.keys() - want.keys())] +
+            ["missing %s%s" % (kind, want[k]) for k in sorted(want.keys() - got.keys())])
+
+
 def check_image(b, want_dll):
-    fh, oh = b.pe.FILE_HEADER, b.pe.OPTIONAL_HEADER
-    problems = []
-    if fh.Machine != 0x14C:
-        problems.append("machine 0x%x, want 0x14c (i386)" % fh.Machine)
-    if oh.Magic != 0x10B:
-        problems.append("optional header magic 0x%x, want 0x10b (PE32)" % oh.Magic)
-    if fh.IMAGE_FILE_DLL != want_dll:
-        problems.append("DLL flag %s, want %s" % (fh.IMAGE_FILE_DLL, want_dll))
-    return problems
+    fh, magic = b.pe.FILE_HEADER, b.pe.OPTIONAL_HEADER.Magic
+    return (([] if fh.Machine == 0x14C else ["machine 0x%x, want 0x14c (i386)" % fh.Machine]) +
+            ([] if magic == 0x10B else ["optional header magic 0x%x, want 0x10b (PE32)" % magic]) +
+            ([] if fh.IMAGE_FILE_DLL == want_dll else ["DLL flag %s, want %s" % (fh.IMAGE_FILE_DLL, want_dll)]))
 
 
 def check_versions(b, want):
@@ -185,20 +188,14 @@ def check_subsystem(b, want):
 
 
 def check_imports(b, want):
-    dlls = {e.dll.decode("ascii", "replace").lower(): e.dll.decode("ascii", "replace")
-            for attr in ("DIRECTORY_ENTRY_IMPORT", "DIRECTORY_ENTRY_DELAY_IMPORT")
-            for e in getattr(b.pe, attr, [])}
-    wanted = {w.lower(): w for w in want}
-    problems = ["unexpected import %s" % dlls[d] for d in sorted(dlls.keys() - wanted.keys())]
-    problems += ["missing import %s" % wanted[d] for d in sorted(wanted.keys() - dlls.keys())]
-    return problems
+    dlls = [e.dll.decode("ascii", "replace") for attr in ("DIRECTORY_ENTRY_IMPORT", "DIRECTORY_ENTRY_DELAY_IMPORT")
+            for e in getattr(b.pe, attr, [])]
+    return differences("import ", dlls, want, key=str.lower)
 
 
 def check_resource_types(b, want):
-    present = {str(pefile.RESOURCE_TYPE.get(t.id, t.id) if t.name is None else t.name) for t in b.resource_types()}
-    problems = ["unexpected resource type %s" % t for t in sorted(present - set(want))]
-    problems += ["missing resource type %s" % t for t in sorted(set(want) - present)]
-    return problems
+    present = [str(pefile.RESOURCE_TYPE.get(t.id, t.id) if t.name is None else t.name) for t in b.resource_types()]
+    return differences("resource type ", present, want)
 
 
 def check_manifest(b, want_id):
@@ -227,8 +224,7 @@ def check_icon_group(b, want):
     if (reserved, kind) != (0, 1) or len(group) < 6 + 14 * count:
         return ["malformed icon directory header"]
     got, problems = [], []
-    for i in range(count):
-        w, h, _, _, _, bits, size, icon_id = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
+    for i, (w, h, _, _, _, bits, size, icon_id) in enumerate(struct.iter_unpack("<BBBBHHIH", group[6:6 + 14 * count])):
         w, h = w or 256, h or 256
         got.append((w, h, bits))
         icon = icons.get(icon_id)
@@ -252,10 +248,7 @@ def check_icon_group(b, want):
 
 def check_exports(b, want):
     names, unnamed = b.exports()
-    problems = ["%d ordinal-only export(s)" % unnamed] if unnamed else []
-    problems += ["unexpected export %s" % n for n in sorted(set(names) - set(want))]
-    problems += ["missing export %s" % n for n in sorted(set(want) - set(names))]
-    return problems
+    return (["%d ordinal-only export(s)" % unnamed] if unnamed else []) + differences("export ", names, want)
 
 
 def check_stdcall_return(b, want):
@@ -353,11 +346,9 @@ def debug_entries(b, kind):
 
 
 def check_cet_compatible(b, _):
-    for entry in debug_entries(b, "IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS"):
-        data = b.pe.get_data(entry.struct.AddressOfRawData, entry.struct.SizeOfData)
-        if len(data) >= 4 and struct.unpack_from("<I", data)[0] & 0x1:  # IMAGE_DLLCHARACTERISTICS_EX_CET_COMPAT
-            return []
-    return ["not marked CET shadow-stack compatible"]
+    marked = any(e.struct.SizeOfData >= 4 and (b.pe.get_dword_at_rva(e.struct.AddressOfRawData) or 0) & 0x1
+                 for e in debug_entries(b, "IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS"))  # the EX_CET_COMPAT bit
+    return [] if marked else ["not marked CET shadow-stack compatible"]
 
 
 def check_dependent_load_flags(b, want):
@@ -381,28 +372,24 @@ def check_pdb(b, _):
         return ["%d CodeView entries, want 1" % len(entries)]
     cv = entries[0].entry
     name = cv.PdbFileName.rstrip(b"\0").decode("ascii", "replace")
-    want = os.path.splitext(os.path.basename(b.path))[0] + ".pdb"
+    want = Path(b.path).stem + ".pdb"
     if name != want:
         return ["CodeView names the PDB %r, want %r (the file name only)" % (name, want)]
     path = os.path.join(b.opts.symbols or "", name)
     if not os.path.isfile(path):
         return ["no %s in the symbols folder %s" % (name, b.opts.symbols)]
     guid, age = pdb_identity(path)
-    image_guid = "{%08X-%04X-%04X-%02X%02X-%s}" % (cv.Signature_Data1, cv.Signature_Data2, cv.Signature_Data3,
-                                                   cv.Signature_Data4, cv.Signature_Data5,
-                                                   cv.Signature_Data6.hex().upper())
+    image_guid = "{%s}" % str(uuid.UUID(cv.Signature_String[:32])).upper()  # pefile's string ends with the age
     if (guid, age) != (image_guid, cv.Age):
         return ["%s is GUID %s age %d, the image wants %s age %d" % (path, guid, age, image_guid, cv.Age)]
     return []
 
 
-# The C runtime's functions whose time is 32 bits wide on x86: they fail from 2038-01-19.
-THIRTY_TWO_BIT_TIME = {
-    "time", "_time32", "localtime", "_localtime32", "gmtime", "_gmtime32", "mktime", "_mktime32",
-    "_mkgmtime", "_mkgmtime32", "ctime", "_ctime32", "_wctime", "_wctime32", "difftime", "_difftime32",
-    "_ftime", "_ftime32", "_utime", "_utime32", "_wutime", "_wutime32", "_futime", "_futime32",
-    "_stat", "_stat32", "_wstat", "_wstat32", "_fstat", "_fstat32", "_findfirst", "_findfirst32",
-    "_findnext", "_findnext32", "_wfindfirst", "_wfindfirst32", "_wfindnext", "_wfindnext32"}
+# The C runtime's functions whose time is 32 bits wide on x86, each also under its explicit name
+# _NAME32 (time and _time32): they fail from 2038-01-19.
+THIRTY_TWO_BIT_TIME = {n for f in ("time localtime gmtime mktime _mkgmtime ctime _wctime difftime _ftime _utime _wutime"
+                                    " _futime _stat _wstat _fstat _findfirst _findnext _wfindfirst _wfindnext").split()
+                       for n in (f, "_%s32" % f.lstrip("_"))}
 
 
 def check_forbidden_imports(b, forbidden):
@@ -468,9 +455,9 @@ def check_mentions(b, want):
 def check_notices(b, _):
     """Every library archive or object file the linker's map shows giving code or data is named in the notices."""
     notices = Path(b.opts.notices).read_text(encoding="utf-8")
-    map_path = os.path.join(b.opts.maps, os.path.splitext(os.path.basename(b.path))[0] + ".map")
-    return ["%s gives the image objects but the notices do not name it" % name
-            for name in sorted(linked_files(map_path)) if "`%s`" % name not in notices]
+    linked = linked_files(Path(b.opts.maps, Path(b.path).stem + ".map"))
+    return ["%s gives the image objects but the notices do not name it" % n
+            for n in sorted(linked) if "`%s`" % n not in notices]
 
 
 # --- the release kit: (check name, problems) for each row ---
@@ -483,10 +470,8 @@ CYCLONEDX_SCHEMAS = os.path.join(ROOT, "build/tools/node_modules/@cyclonedx/cycl
 def sbom_problems(data, buildinfo):
     """Valid by CycloneDX's own 1.5 schema ($refs resolved to the local files), with the images' digests as built."""
     import jsonschema
-    store = {}
-    for f in os.listdir(CYCLONEDX_SCHEMAS):
-        if f.endswith(".schema.json"):
-            store["http://cyclonedx.org/schema/" + f] = json.loads(Path(CYCLONEDX_SCHEMAS, f).read_text())
+    store = {"http://cyclonedx.org/schema/" + f.name: json.loads(f.read_text())
+             for f in Path(CYCLONEDX_SCHEMAS).glob("*.schema.json")}
     bom, schema = json.loads(data), store["http://cyclonedx.org/schema/bom-1.5.SNAPSHOT.schema.json"]
     store.update({s["$id"]: s for s in list(store.values())})
     validator = jsonschema.Draft7Validator(schema, resolver=jsonschema.RefResolver.from_schema(schema, store=store),
@@ -501,13 +486,12 @@ def sbom_problems(data, buildinfo):
 
 def check_kit(kit, dist):
     version = re.match(r"installer-utilities-(.+)\.zip$", os.path.basename(kit)).group(1)
-    top, sums = "installer-utilities-%s/" % version, {}
+    top = "installer-utilities-%s/" % version
     with zipfile.ZipFile(kit) as z:
         members = {n[len(top):]: z.read(n) for n in z.namelist() if n.startswith(top)}
         outside = [n for n in z.namelist() if not n.startswith(top)]
-    for line in members.get("SHA256SUMS", b"").decode().splitlines():
-        digest, name = line.split("  ", 1)
-        sums[name] = digest
+    sums = {name: digest for digest, name in (line.split("  ", 1)
+                                              for line in members.get("SHA256SUMS", b"").decode().splitlines())}
     want = {*IMAGES, "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
             "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO",
             "installer-utilities-%s.spdx" % version, "installer-utilities-%s.cdx.json" % version,
@@ -524,8 +508,7 @@ def check_kit(kit, dist):
     except (OSError, ImportError, ValueError, KeyError) as e:
         sbom = ["cannot validate: %s: %s" % (type(e).__name__, e)]
     return [
-        ("members", ["unexpected %s" % n for n in sorted(set(members) - want - {"SHA256SUMS"}) + outside] +
-         ["missing %s" % n for n in sorted(want - set(members))]),
+        ("members", ["unexpected %s" % n for n in outside] + differences("", set(members) - {"SHA256SUMS"}, want)),
         ("sha256sums", ["%s: %s" % (n, "not listed" if n not in sums else "checksum differs")
                         for n in sorted(want & set(members)) if sums.get(n) != digest(members[n])] +
          ["lists %s, not in the kit" % n for n in sorted(set(sums) - set(members))]),
@@ -566,17 +549,22 @@ DLL_SEARCH = {
     "Quorvane.dll": ("dll-search-untouched", check_mentions, ("SetDefaultDllDirectories", False)),
 }
 
-# Only the x86 images: NO_SEH and the i386 form of the guard check, and 32-bit time is an x86 matter.
-X86_HARDENING = [
-    ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "GUARD_CF"]),
-    ("stack-protector", check_stack_protector, 5),
-    ("no-32-bit-time", check_forbidden_imports, (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")),
-]
-
 CONTRACT_X64 = {name: [("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "HIGH_ENTROPY_VA", "GUARD_CF"]),
                        *HARDENING, own] for name, own in DLL_SEARCH.items()}
 
-CONTRACT = {
+# The x86 images: their own rows, then these. NO_SEH and the i386 form of the guard check,
+# and 32-bit time, are x86 matters.
+X86_SHARED = [
+    ("no-build-paths", check_no_build_paths, None),
+    ("timestamp", check_timestamps, None),
+    ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "GUARD_CF"]),
+    ("stack-protector", check_stack_protector, 5),
+    ("no-32-bit-time", check_forbidden_imports, (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")),
+    *HARDENING,
+]
+
+CONTRACT = {name: own + X86_SHARED + [DLL_SEARCH[name], ("third-party-notices", check_notices, None)]
+            for name, own in {
     "Tarbel.exe": [
         ("image", check_image, False),
         ("os-subsystem-version", check_versions, (6, 0)),
@@ -585,12 +573,6 @@ CONTRACT = {
         ("resource-types", check_resource_types, ["RT_ICON", "RT_GROUP_ICON", "RT_MANIFEST"]),
         ("manifest", check_manifest, 1),
         ("icon-group", check_icon_group, (101, TARBEL_ICONS)),
-        ("no-build-paths", check_no_build_paths, None),
-        ("timestamp", check_timestamps, None),
-        *X86_HARDENING,
-        *HARDENING,
-        DLL_SEARCH["Tarbel.exe"],
-        ("third-party-notices", check_notices, None),
     ],
     "Quorvane.dll": [
         ("image", check_image, True),
@@ -600,14 +582,8 @@ CONTRACT = {
         ("imports", check_imports, ["KERNEL32.dll", "USER32.dll", "msi.dll", "msvcrt.dll"]),
         ("resource-types", check_resource_types, ["RT_MANIFEST"]),
         ("manifest", check_manifest, 2),
-        ("no-build-paths", check_no_build_paths, None),
-        ("timestamp", check_timestamps, None),
-        *X86_HARDENING,
-        *HARDENING,
-        DLL_SEARCH["Quorvane.dll"],
-        ("third-party-notices", check_notices, None),
     ],
-}
+}.items()}
 
 
 def run(opts):
@@ -643,8 +619,7 @@ def run(opts):
 
 
 def write_junit(path, results, name):
-    failures = sum(1 for r in results if r[2])
-    counts = {"tests": str(len(results)), "failures": str(failures), "errors": "0", "time": "0"}
+    counts = {"tests": str(len(results)), "failures": str(sum(1 for r in results if r[2])), "errors": "0", "time": "0"}
     suites = ET.Element("testsuites", name=name, **counts)
     suite = ET.SubElement(suites, "testsuite", name=name, skipped="0", **counts)
     for filename, name, why in results:

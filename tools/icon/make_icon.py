@@ -12,6 +12,7 @@ deterministic.
 """
 
 import functools
+import itertools
 import math
 import struct
 import sys
@@ -58,20 +59,21 @@ def snap(v, size):
     return (size / 2 + math.copysign(math.floor(abs(d) + 0.5), d)) / size
 
 
+def edges(points):
+    """(start, end) of each edge of a closed polygon."""
+    return zip(points, points[1:] + points[:1])
+
+
 def inset(points, w):
     """Move every edge of a clockwise (y down) polygon inwards by w, mitred."""
-    n = len(points)
-    lines = []
-    for i in range(n):
-        (x0, y0), (x1, y1) = points[i], points[(i + 1) % n]
+    lines = []  # (a point of the moved edge, its direction)
+    for (x0, y0), (x1, y1) in edges(points):
         dx, dy = x1 - x0, y1 - y0
         length = math.hypot(dx, dy)
         nx, ny = -dy / length, dx / length  # inward normal for clockwise, y down
         lines.append(((x0 + nx * w, y0 + ny * w), (dx, dy)))
-    out = []
-    for i in range(n):
-        (px, py), (ax, ay) = lines[i - 1]
-        (qx, qy), (bx, by) = lines[i]
+    out = []  # each corner where the moved edge before it meets its own
+    for ((px, py), (ax, ay)), ((qx, qy), (bx, by)) in zip(lines[-1:] + lines[:-1], lines):
         t = ((qx - px) * by - (qy - py) * bx) / (ax * by - ay * bx)
         out.append((px + ax * t, py + ay * t))
     return out
@@ -79,13 +81,7 @@ def inset(points, w):
 
 def spans(points, y):
     """Intervals of a horizontal line at y that lie inside the polygon."""
-    xs = []
-    n = len(points)
-    for i in range(n):
-        (x0, y0), (x1, y1) = points[i], points[(i + 1) % n]
-        if (y0 <= y) != (y1 <= y):
-            xs.append(x0 + (y - y0) * (x1 - x0) / (y1 - y0))
-    xs.sort()
+    xs = sorted(x0 + (y - y0) * (x1 - x0) / (y1 - y0) for (x0, y0), (x1, y1) in edges(points) if (y0 <= y) != (y1 <= y))
     return zip(xs[0::2], xs[1::2])
 
 
@@ -135,20 +131,12 @@ def palette():
     the drawing's own colours so flat areas stay exact, quarter steps between
     each pair of them so edges blend without stray hues, then greys."""
     colours = [(r * 51, g * 51, b * 51) for r in range(6) for g in range(6) for b in range(6)]
-    own = []
-    for _, fill, edge in DRAWING:
-        own += [c for c in (edge, fill) if c is not None and c not in own]
+    own = list(dict.fromkeys(c for _, fill, edge in DRAWING for c in (edge, fill) if c is not None))
     mixes = [tuple((x * (4 - k) + y * k + 2) // 4 for x, y in zip(a, b))
              for i, a in enumerate(own) for b in own[i + 1:] for k in (1, 2, 3)]
-    for c in own + mixes:
-        if c not in colours:
-            colours.append(c)
-    step = 0
-    while len(colours) < 256:
-        step += 1
-        grey = (step * 255 // 41,) * 3
-        if grey not in colours:
-            colours.append(grey)
+    colours += [c for c in dict.fromkeys(own + mixes) if c not in colours]
+    greys = ((step * 255 // 41,) * 3 for step in itertools.count(1))
+    colours += itertools.islice((g for g in greys if g not in colours), max(0, 256 - len(colours)))
     assert len(colours) == 256, "too many colours in the drawing for one palette"
     return colours
 
@@ -164,14 +152,8 @@ def nearest(rgb):
 def and_mask(rows, size):
     """1 bpp mask, bottom row first, rows padded to 32 bits; set = transparent."""
     stride = (size + 31) // 32 * 4
-    out = bytearray()
-    for row in reversed(rows):
-        line = bytearray(stride)
-        for x, px in enumerate(row):
-            if px[3] < 128:
-                line[x // 8] |= 0x80 >> (x % 8)
-        out += line
-    return bytes(out)
+    lines = ("".join("1" if px[3] < 128 else "0" for px in row).ljust(8 * stride, "0") for row in reversed(rows))
+    return b"".join(int(line, 2).to_bytes(stride, "big") for line in lines)
 
 
 def dib(size, bits):
