@@ -1,19 +1,13 @@
 @echo off
 rem SPDX-FileCopyrightText: the Installer utilities authors
 rem SPDX-License-Identifier: MIT
-rem run-tests.cmd [x86] [x64] [/skip:PROGRAM]...
-rem Runs the kit's test programs against the kit's images: the x64 ones on 64-bit
-rem Windows, the x86 ones wherever a 32-bit program starts. x86 or x64 runs that
-rem architecture alone; /skip:NAME (e.g. /skip:soak_tests) leaves a program out.
-rem Each program writes results\ARCH_PROGRAM.xml (GoogleTest XML) and .log; one
-rem that fails runs once more, its first run kept as .first.xml and .first.log and
-rem its name added to results\reruns. The last line counts test cases:
-rem "N passed, N failed, N rerun[, N skipped]"; the exit code is 1 on any failure,
-rem and a run in which no test program ran has failed.
-rem Delayed expansion stays off, whatever the machine's default: it would eat the
-rem "!" of a folder such as "a kit! here". Wine's cmd, which runs this kit too,
-rem knows no substrings in it anyway, and loses its way in nested blocks: plain
-rem %var%, straight lines and gotos.
+rem run-tests.cmd [x86] [x64] [/skip:PROGRAM]...: the kit's test programs against
+rem its images (x64 on 64-bit Windows, x86 wherever a 32-bit program starts), each
+rem into results\ARCH_PROGRAM.xml and .log; one that fails runs once more, its first
+rem run kept as .first.xml and .first.log and named in results\reruns. The last line
+rem is "N passed, N failed, N rerun[, N skipped]"; any failure, or no program run
+rem at all, exits 1. No delayed expansion (it eats the "!" of "a kit! here") and,
+rem for Wine's cmd, no nested blocks: plain %var%, straight lines and gotos.
 setlocal enableextensions disabledelayedexpansion
 set "kit=%~dp0"
 set "kit=%kit:~0,-1%"
