@@ -5,6 +5,7 @@
 # of those, clang takes the win32 thread model's, which keeps winpthread out of
 # the binaries. lld, unlike GNU ld, writes the load configuration that declares
 # Control Flow Guard, and PDB symbols.
+set(CMAKE_SYSTEM_NAME Windows)
 set(LLVM_VERSION 19)
 foreach(lang C CXX ASM)
   set(CMAKE_${lang}_COMPILER_TARGET ${MINGW_TRIPLE})

@@ -1,6 +1,5 @@
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(MINGW_TRIPLE i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/llvm-mingw.cmake)
