@@ -198,9 +198,7 @@ tier_rebuild() {
   if (umask 077
       export TZ=Pacific/Kiritimati
       for arch in x86 x64; do
-        toolchain=$([ "$arch" = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
-        cmake -S "$elsewhere/src" -B "$elsewhere/build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-          -DCMAKE_TOOLCHAIN_FILE="$elsewhere/src/cmake/toolchain-$toolchain.cmake" \
+        cmake -S "$elsewhere/src" --preset "$arch" -B "$elsewhere/build/$arch" \
           -DDIST_DIR="$elsewhere/dist/$arch" -DSYMBOLS_DIR="$elsewhere/dist/symbols/$arch" >/dev/null &&
           cmake --build "$elsewhere/build/$arch" >/dev/null || exit 1
       done
