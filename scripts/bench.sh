@@ -39,11 +39,11 @@ load_note() {
   awk -v c="$(nproc)" '{ printf "  load average now: %s on %s cores%s\n", $1, c,
     ($1 > c ? " (busy: expect a wide spread)" : "") }' /proc/loadavg
 }
-# drive MODE ARGS...: runs the timing driver under Wine. Wine has been seen to hang
-# in an action's process start for good, so the driver is stopped after a limit.
+# drive RESULTS MODE ARGS...: runs the timing driver under Wine into RESULTS. Wine has been seen
+# to hang in an action's process start for good, so the driver is stopped after a limit.
 drive() {
-  timeout --kill-after=10 "${BENCH_TIME_LIMIT:-1800}" "$wine64" "$bench/time_rounds.exe" "$@" ||
-    fail "time_rounds.exe $1 failed or did not finish within ${BENCH_TIME_LIMIT:-1800} s"
+  timeout --kill-after=10 "${BENCH_TIME_LIMIT:-1800}" "$wine64" "$bench/time_rounds.exe" "${@:2}" >"$1" ||
+    fail "time_rounds.exe $2 failed or did not finish within ${BENCH_TIME_LIMIT:-1800} s"
 }
 # windows_path UNIX_PATH: the path as Wine's Z: drive shows it.
 windows_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
@@ -86,7 +86,7 @@ if [ "$baseline" != none ]; then
       -DDIST_DIR="$base_dir/dist/$arch" -DSYMBOLS_DIR="$base_dir/dist/symbols/$arch" -DBUILD_TESTING=OFF
     # Revisions before the move to clang link straight into DIST_DIR; later ones copy there.
     shipped=
-    ! ninja -C "$base_dir/out/$arch" -t targets all | grep -q '^Tarbel_shipped:' || shipped=_shipped
+    ! ninja -C "$base_dir/out/$arch" -t query Tarbel_shipped >/dev/null 2>&1 || shipped=_shipped
     quietly "baseline-build-$arch.log" cmake --build "$base_dir/out/$arch" --target "Tarbel$shipped" "Quorvane$shipped"
   done
   base_dist="$base_dir/dist"
@@ -123,7 +123,7 @@ if [ -n "$base_dist" ]; then
 fi
 log_file="$WINEPREFIX/drive_c/users/$(id -un)/Temp/ovt18helper.log"
 rm -f "$log_file"
-drive runs "$rounds" "$warmup" "${commands[@]}" >"$bench/tarbel-times.txt"
+drive "$bench/tarbel-times.txt" runs "$rounds" "$warmup" "${commands[@]}"
 /usr/bin/python3 bench/report.py times "$bench/tarbel-times.txt" "$bench/summary.txt" 1.05 "${labels[@]}"
 echo "  Tarbel's log after its last run: $(tr -d '\r' <"$log_file")"
 
@@ -154,9 +154,8 @@ expected=(CallQuorvaneOnly=1 LaunchThroughInstaller=50 LaunchThroughQuorvane=1)
 echo "  custom action types: $types"
 [ "$types" = "$(printf '%s\n' "${expected[@]}" | sort | tr '\n' ' ')" ] ||
   fail "the package's custom action types are not as bench/launch-actions.wxs means them"
-drive actions "$rounds" "$warmup" "$(windows_path "$msi/launch-actions.msi")" \
-  "$(windows_path "$msi/vcredist_x86.exe")" "$(windows_path "$msi/commands.txt")" \
-  "${actions[@]}" >"$bench/action-times.txt"
+drive "$bench/action-times.txt" actions "$rounds" "$warmup" "$(windows_path "$msi/launch-actions.msi")" \
+  "$(windows_path "$msi/vcredist_x86.exe")" "$(windows_path "$msi/commands.txt")" "${actions[@]}"
 /usr/bin/python3 bench/report.py actions "$bench/action-times.txt" "$bench/summary.txt" 1.10 \
   "EXE action (type 50)" "{}, starting nothing" "${labels[@]}"
 /usr/lib/wine/wineserver -w
