@@ -79,9 +79,8 @@ def estimate(pairs):
 
 
 def measure(pairs, rounds):
-    """The estimate over all rounds, those of BLOCKS consecutive blocks of them (as even as the
-    number of rounds allows), and the 90% interval the blocks give the first; pairs(chunk) gives
-    estimate's pairs for a chunk of rounds."""
+    """The estimate of pairs(rounds), those of BLOCKS consecutive blocks of rounds (as even as their
+    number allows) and the 90% interval the blocks give the whole run's estimate."""
     overall = estimate(pairs(rounds))
     blocks = [estimate(pairs(rounds[len(rounds) * i // BLOCKS:len(rounds) * (i + 1) // BLOCKS])) for i in range(BLOCKS)]
     blocks = [e for e in blocks if e is not None]
