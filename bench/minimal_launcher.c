@@ -10,7 +10,7 @@
 #include <stdio.h>
 
 /* Writes a failed start to the temporary folder's ovt18helper.log in Tarbel's
- * words, so that time_runs tells Wine's failed starts from real failures alike
+ * words, so that time_rounds tells Wine's failed starts from real failures alike
  * for both; a run that starts its child writes nothing. */
 static void LogFailedStart(const wchar_t* commandLine, DWORD error)
 {

@@ -1,33 +1,25 @@
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-"""Turns the timing drivers' output and the size measurements into the report.
+"""Turns the timing driver's output and the size measurements into the report.
 
   report.py times RESULTS SUMMARY GOAL REFERENCE SUBJECT...
   report.py actions RESULTS SUMMARY GOAL REFERENCE FIXED SUBJECT...
   report.py sizes SIZES SUMMARY
 
-RESULTS holds the lines a timing driver printed, one figure per column in each
-"round" line, and a "redone" line for each round run again because Wine failed
-a child's start inside it. With "times" the first column is the REFERENCE and
-each further one a SUBJECT timed against it; the first SUBJECT is the one the
-GOAL is about. With "actions" each SUBJECT column is followed by one of FIXED:
-the same library's action that starts nothing, whose median is taken off the
-subject's figures before they are compared ("net"). SIZES holds one line per
-build: its name, then Tarbel.exe's and Quorvane.dll's sizes in bytes (or "-"
-and why it did not build), tab-separated, the shipped build first, then the
-baseline revision's if there is one. Each mode appends its headlines to the
-file SUMMARY. No figure makes it fail.
+RESULTS holds the lines time_rounds printed, one figure per column in each "round" line, and a
+"redone" line for each round run again because Wine failed a child's start inside it. With "times"
+the first column is the REFERENCE and each further one a SUBJECT timed against it; the first
+SUBJECT is the one the GOAL is about. With "actions" each SUBJECT column is followed by one of
+FIXED: the same library's action that starts nothing, whose median is taken off the subject's
+figures before they are compared ("net"). SIZES holds one line per build: its name, then
+Tarbel.exe's and Quorvane.dll's sizes in bytes (or "-" and why it did not build), tab-separated,
+the shipped build first, then the baseline revision's if there is one. Each mode appends its
+headlines to the file SUMMARY. No figure makes it fail.
 
-How a ratio is estimated. Process starts under Wine fall into a fast and a
-slow mode, on either side of a round independently, so a round's ratio
-compares like with like only when both its runs fell in the same mode. The
-timings of all compared columns are split in two where the groups' spread is
-least, and the split is taken for one between modes if it accounts for most of
-their variance (MODE_SEPARATION). The estimate is, per mode, the median ratio
-over the rounds whose two runs both fell in it, the modes' logarithms weighted
-by those rounds. Its spread comes from the same estimate on consecutive blocks
-of rounds (batch means): the blocks' median and range, and a 90% interval for
-the whole run from the blocks' standard deviation.
+How a ratio is estimated: docs/benchmarks.md, "Method". Process starts under Wine fall into a fast
+and a slow mode, on either side of a round independently, so a round's ratio compares like with
+like only when both its runs fell in the same mode; its spread comes from consecutive blocks of
+rounds (batch means).
 """
 import math
 import statistics
@@ -47,26 +39,19 @@ MODE_SHARE = 0.10
 MIN_ROUNDS_PER_MODE = 3
 
 
-def read_rounds(results):
-    rounds, warmups, commands, redone = [], [], [], 0
+def read_results(results):
+    """The lines of RESULTS by their first word, each without it."""
+    lines = {"round": [], "warmup": [], "command": [], "redone": []}
     for line in open(results):
         kind, _, rest = line.partition(" ")
-        if kind == "redone":
-            redone += 1
-        elif kind == "round":
-            rounds.append([float(v) for v in rest.split()])
-        elif kind == "warmup":
-            warmups.append([float(v) for v in rest.split()])
-        elif kind == "command":
-            commands.append(rest.rstrip())
-    return rounds, warmups, commands, redone
+        lines.get(kind, []).append(rest.rstrip())
+    return lines
 
 
 def mode_threshold(values):
     """The timing that separates the fast mode from the slow one, or None."""
     logs = sorted(math.log(v) for v in values)
     count, total = len(logs), sum(logs)
-    variance = statistics.pvariance(logs)
     least = max(1, math.ceil(MODE_SHARE * count))
     best, threshold, below = 0.0, None, 0.0
     for i in range(1, count):
@@ -75,6 +60,7 @@ def mode_threshold(values):
             between = i * (count - i) / count ** 2 * (below / i - (total - below) / (count - i)) ** 2
             if between > best:
                 best, threshold = between, math.exp((logs[i] + logs[i - 1]) / 2)
+    variance = statistics.pvariance(logs)
     return threshold if variance > 0 and best / variance >= MODE_SEPARATION else None
 
 
@@ -92,13 +78,16 @@ def estimate(pairs):
     return math.exp(sum(len(r) * statistics.median(r) for r in used) / sum(len(r) for r in used))
 
 
-def spread(block_pairs, overall):
-    """Per-block estimates and the 90% interval they give the whole run's estimate."""
-    blocks = [e for e in map(estimate, block_pairs) if e is not None]
+def measure(pairs, rounds):
+    """The estimate of pairs(rounds), those of BLOCKS consecutive blocks of rounds (as even as their
+    number allows) and the 90% interval the blocks give the whole run's estimate."""
+    overall = estimate(pairs(rounds))
+    blocks = [estimate(pairs(rounds[len(rounds) * i // BLOCKS:len(rounds) * (i + 1) // BLOCKS])) for i in range(BLOCKS)]
+    blocks = [e for e in blocks if e is not None]
     if len(blocks) < 2 or overall is None:
-        return blocks, None
+        return overall, blocks, None
     half = T_95 * statistics.stdev(math.log(e) for e in blocks) / math.sqrt(len(blocks))
-    return blocks, (overall * math.exp(-half), overall * math.exp(half))
+    return overall, blocks, (overall * math.exp(-half), overall * math.exp(half))
 
 
 def verdict(interval, goal):
@@ -111,69 +100,53 @@ def verdict(interval, goal):
     return "not settled (the goal lies inside the 90% interval)"
 
 
-def split(rounds, count):
-    """Consecutive blocks of rounds, as even as the number of rounds allows."""
-    return [rounds[len(rounds) * i // count:len(rounds) * (i + 1) // count] for i in range(count)]
-
-
 def times(results, summary, goal, reference_label, subject_labels, fixed_labels=()):
     goal = float(goal)
-    rounds, warmups, commands, redone = read_rounds(results)
-    for command in commands:
+    lines = read_results(results)
+    rounds = [[float(v) for v in line.split()] for line in lines["round"]]
+    for command in lines["command"]:
         print("  ran: " + command)
-    labels = [reference_label]
-    for s, label in enumerate(subject_labels):
-        labels += [label, fixed_labels[s]] if fixed_labels else [label]
+    # A side is a column and, for a subject with one, the column of its fixed cost.
     step = 2 if fixed_labels else 1
+    sides = [(0, None)] + [(1 + s * step, 2 + s * step if fixed_labels else None)
+                           for s in range(len(subject_labels))]
+    labels = [reference_label] + ([label for pair in zip(subject_labels, fixed_labels) for label in pair]
+                                  if fixed_labels else list(subject_labels))
     if any(len(r) != len(labels) for r in rounds) or len(rounds) < 2 * BLOCKS:
         sys.exit(f"report.py: {results} does not hold at least {2 * BLOCKS} rounds of {len(labels)} figures")
 
-    def subject(r, s):
-        return r[1 + s * step]
-
-    def fixed_cost(chunk, s):
-        """The median of subject s's action that starts nothing over chunk; 0 without one."""
-        return statistics.median(r[2 + s * 2] for r in chunk) if fixed_labels else 0.0
+    def figures(chunk, side):
+        """(figure, figure less the median fixed cost over chunk) per round of chunk."""
+        column, fixed = side
+        cost = statistics.median(r[fixed] for r in chunk) if fixed else 0.0
+        return [(r[column], r[column] - cost) for r in chunk]
 
     # Modes are those of process starts: a subject's figure counts less its fixed cost.
     threshold = mode_threshold([r[0] for r in rounds] + [
-        v for s in range(len(subject_labels)) for v in (subject(r, s) - fixed_cost(rounds, s) for r in rounds)
-        if v > 0])
+        n for side in sides[1:] for _, n in figures(rounds, side) if n > 0])
 
     def slow(value):
         return threshold is not None and value > threshold
 
-    def comparison(s, against, net):
-        """chunk -> (subject, other, their modes) per round: subject s against the
-        reference (against None) or against subject `against`, net of fixed costs or not."""
-        def pairs(chunk):
-            fs = fixed_cost(chunk, s)
-            fo = 0.0 if against is None else fixed_cost(chunk, against)
-            out = []
-            for r in chunk:
-                a = subject(r, s)
-                b = r[0] if against is None else subject(r, against)
-                # The modes are always judged on the figures less their fixed costs.
-                a_net, b_net = a - fs, b - fo
-                out.append((a_net if net else a, b_net if net else b, slow(a_net), slow(b_net)))
-            return out
-        return pairs
+    def pairs(chunk, a, b, net):
+        """(a's figure, b's, their modes) per round of chunk; the modes always judged net."""
+        return [(x[1] if net else x[0], y[1] if net else y[0], slow(x[1]), slow(y[1]))
+                for x, y in zip(figures(chunk, a), figures(chunk, b))]
 
     print(f"  {len(rounds)} rounds of {len(labels)} runs each, the order turning by one each round; "
-          f"{len(warmups)} warm-up rounds before them, not counted")
-    if redone:
-        print(f"  redone rounds: {redone} (a child's start failed inside Wine)")
+          f"{len(lines['warmup'])} warm-up rounds before them, not counted")
+    if lines["redone"]:
+        print(f"  redone rounds: {len(lines['redone'])} (a child's start failed inside Wine)")
     width = max(len(label) for label in labels) + 2
     print(f"  {'':{width}} {'median':>8} {'middle half':>17} {'min':>8} {'max':>8}  (ms)" +
           ("  slow share" if threshold else ""))
+    timed = {side[0]: side for side in sides}
     for c, label in enumerate(labels):
         values = [r[c] for r in rounds]
         q = statistics.quantiles(values, n=4, method="inclusive")
         share = ""
-        if threshold and (c == 0 or (c - 1) % step == 0):
-            s = (c - 1) // step
-            net = values if c == 0 else [v - fixed_cost(rounds, s) for v in values]
-            share = f"{sum(map(slow, net)) / len(net):12.0%}"
+        if threshold and c in timed:
+            share = f"{sum(slow(n) for _, n in figures(rounds, timed[c])) / len(values):12.0%}"
         print(f"  {label:{width}} {statistics.median(values):8.1f} {q[0]:8.1f} to {q[2]:6.1f} "
               f"{min(values):8.1f} {max(values):8.1f}      {share}")
     if threshold:
@@ -186,18 +159,16 @@ def times(results, summary, goal, reference_label, subject_labels, fixed_labels=
         print("  net: each library's launch less the median of its action that starts nothing, "
               "in the whole run or the block")
 
-    rows = [(f"{label} / {reference_label}", s, None) for s, label in enumerate(subject_labels)]
+    rows = [(f"{label} / {reference_label}", sides[1 + s], sides[0]) for s, label in enumerate(subject_labels)]
     if len(subject_labels) > 1:
-        rows.append((f"{subject_labels[0]} / {subject_labels[1]}", 0, 1))
-    variants = (False, True) if fixed_labels else (True,)
+        rows.append((f"{subject_labels[0]} / {subject_labels[1]}", sides[1], sides[2]))
     name_width = max(len(name) for name, _, _ in rows) + (5 if fixed_labels else 0) + 2
     print(f"  {'':{name_width}} {'estimate':>8}   {BLOCKS} blocks: median, min to max   90% interval")
     headlines = []
-    for name, s, against in rows:
-        for net in variants:
-            pairs = comparison(s, against, net)
-            overall = estimate(pairs(rounds))
-            blocks, interval = spread([pairs(b) for b in split(rounds, BLOCKS)], overall)
+    for name, a, b in rows:
+        # Without fixed costs the net figures are the figures themselves.
+        for net in (False, True) if fixed_labels else (True,):
+            overall, blocks, interval = measure(lambda chunk: pairs(chunk, a, b, net), rounds)
             shown = name + (", net" if net and fixed_labels else "")
             line = f"  {shown:{name_width}} " + (f"{overall:8.3f}" if overall else f"{'-':>8}")
             if blocks:
@@ -205,7 +176,7 @@ def times(results, summary, goal, reference_label, subject_labels, fixed_labels=
             if interval:
                 line += f"   {interval[0]:.3f} to {interval[1]:.3f}"
             print(line)
-            if net and against is None:
+            if net and b is sides[0]:
                 headlines.append((shown, overall, blocks, interval))
 
     with open(summary, "a") as out:
@@ -221,7 +192,7 @@ def times(results, summary, goal, reference_label, subject_labels, fixed_labels=
 
 def sizes(table, summary):
     rows = [line.rstrip("\n").split("\t") for line in open(table) if line.strip()]
-    _, shipped_tarbel, shipped_quorvane = (rows[0][0], int(rows[0][1]), int(rows[0][2]))
+    shipped = int(rows[0][1]), int(rows[0][2])
 
     def cell(value, reference):
         delta = value - reference
@@ -232,18 +203,14 @@ def sizes(table, summary):
     print(f"  {'':{width}}   {'Tarbel.exe':^34}   {'Quorvane.dll':^34}")
     print(f"  {'':{width}}   {'bytes':>8} {'KiB':>7} {'vs shipped':>17}   {'bytes':>8} {'KiB':>7} {'vs shipped':>17}")
     for name, tarbel, quorvane, *note in rows:
-        if note:
-            print(f"  {name:{width}}   {note[0]}")
-        else:
-            print(f"  {name:{width}}   {cell(int(tarbel), shipped_tarbel)}   {cell(int(quorvane), shipped_quorvane)}")
-    limit = 128 * 1024
-    verdicts = []
-    for file, size in (("Tarbel.exe", shipped_tarbel), ("Quorvane.dll", shipped_quorvane)):
-        verdicts.append(f"{file} {size / 1024:.1f} KiB ({size} bytes)")
-    state = "met" if max(shipped_tarbel, shipped_quorvane) <= limit else "not met"
+        print(f"  {name:{width}}   " + (note[0] if note else
+                                         f"{cell(int(tarbel), shipped[0])}   {cell(int(quorvane), shipped[1])}"))
+    state = "met" if max(shipped) <= 128 * 1024 else "not met"
     print(f"  goal: each shipped file <= 128 KiB (131072 bytes): {state}")
+    files = "; ".join(f"{file} {size / 1024:.1f} KiB ({size} bytes)"
+                      for file, size in zip(("Tarbel.exe", "Quorvane.dll"), shipped))
     with open(summary, "a") as out:
-        out.write("dist/x86: " + "; ".join(verdicts) + f"; goal <= 128 KiB each: {state}\n")
+        out.write(f"dist/x86: {files}; goal <= 128 KiB each: {state}\n")
 
 
 if __name__ == "__main__":
