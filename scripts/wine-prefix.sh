@@ -1,17 +1,31 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-# wine-prefix.sh PREFIX: makes PREFIX a fresh prefix of the host's wine64, the
-# one way the host's tiers and tools get one (the x86 machine's prefix is made
-# in its image). The prefix has the display-less driver
-# (HKCU\Software\Wine\Drivers, Graphics = null): there is no display here, and
-# without it Wine cannot create a window, so the broadcast's window cases fail.
+# wine-prefix.sh PREFIX: makes PREFIX a fresh Wine prefix, the one way the host's tiers and tools
+# and the x86 machine's image get one. WINE names the Wine to run (default: the host's
+# /usr/lib/wine/wine64; the x86 machine's is `wine`); its wineserver is the one beside it.
 # Returns once the prefix's wineserver has written everything and ended.
 set -euo pipefail
 prefix=$1
+wine=$(command -v "${WINE:-/usr/lib/wine/wine64}")
+wineserver=${wine%/*}/wineserver
 export WINEPREFIX=$prefix WINEDEBUG=-all
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-/usr/lib/wine/wineserver -w
+# Wine gives the setup of a new prefix five minutes before it fails the command, and under
+# emulation on a loaded host the setup can take longer. It goes on regardless, so wait for it to
+# end and start again, which then finds the prefix done. No Mono or Gecko: there is no network,
+# and installers do not need them.
+for attempt in 1 2 3; do
+  WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot --init >/dev/null 2>&1 && break
+  "$wineserver" -w
+  echo "wine-prefix.sh: setting up $prefix failed or ran out of time (attempt $attempt of 3)" >&2
+  ((attempt < 3)) || exit 1
+done
+# A crashing program must print its backtrace rather than wait on a dialog nobody sees.
+"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# The display-less driver: there is no display, and without it Wine cannot create a window, so
+# the broadcast's window cases fail. Wine's desktop reads it once, when it starts, so it must be
+# in the prefix before any later program starts one.
+"$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+"$wineserver" -w

@@ -4,64 +4,48 @@
 # Builds, or reuses from the cache, the x86-64 guest image in which 32-bit Wine runs our
 # Windows binaries. Progress goes to stderr; the last line of stdout is the image path.
 #
-# The cache key is a hash of the recipe (this script and the guest init), so a changed recipe
-# builds a new image. A build happens in a temporary folder that is renamed into
-# place only when complete, so an interrupted build is never taken for a cached image.
+# The cache key is a hash of the recipe (this script, the guest init and the Wine prefix
+# helper), so a changed recipe builds a new image. A build happens in a temporary folder that is
+# renamed into place only when complete, so an interrupted build is never taken for a cached image.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/vm-common.sh"
 
 suite=bookworm
-recipe=(guest-image.sh guest-init.sh)
+recipe=(guest-image.sh guest-init.sh ../../scripts/wine-prefix.sh)
 key=$(cd "$X86VM_DIR" && sha256sum "${recipe[@]}" | sha256sum | cut -c1-16)
 image_dir=$X86VM_CACHE/guest-$key
-
-if [ -f "$image_dir/ready" ]; then
-  echo "$image_dir/rootfs.img"
-  exit 0
-fi
+use_cached() { [ ! -f "$image_dir/ready" ] || { echo "$image_dir/rootfs.img"; exit 0; }; }
+use_cached
 
 [ "$(id -u)" -eq 0 ] || x86vm_die "building the guest image needs root (debootstrap, chroot)"
 mkdir -p "$X86VM_CACHE"
 
 # Two test runs that start together must not both build.
 exec 9>"$X86VM_CACHE/.lock-$key"
-if ! flock -n 9; then
-  x86vm_log "another process is building guest-$key; waiting"
-  flock -w 5400 9 || x86vm_die "gave up waiting for the other build"
-fi
-if [ -f "$image_dir/ready" ]; then
-  echo "$image_dir/rootfs.img"
-  exit 0
-fi
+flock -n 9 || { x86vm_log "another process is building guest-$key; waiting"; flock -w 5400 9; } ||
+  x86vm_die "gave up waiting for the other build"
+use_cached
 
 x86vm_need_packages qemu-system-x86 debootstrap e2fsprogs
 
 # Mount points below $1, deepest first.
-mounts_below() {
-  awk -v p="$1/" 'index($5, p) == 1 { print $5 }' /proc/self/mountinfo | sort -r
-}
+mounts_below() { awk -v p="$1/" 'index($5, p) == 1 { print $5 }' /proc/self/mountinfo | sort -r; }
 unmount_below() {
   local m
-  for m in $(mounts_below "$1"); do
-    umount "$m" 2>/dev/null || umount -l "$m"
-  done
+  for m in $(mounts_below "$1"); do umount "$m" 2>/dev/null || umount -l "$m"; done
 }
 # Never delete a tree that still has the host's /dev or /proc mounted inside it.
 remove_tree() {
   [ -e "$1" ] || return 0
   unmount_below "$1"
-  if [ -n "$(mounts_below "$1")" ]; then
-    x86vm_log "not removing $1: something is still mounted below it"
-    return 1
-  fi
+  [ -z "$(mounts_below "$1")" ] || { x86vm_log "not removing $1: something is still mounted below it"; return 1; }
   rm -rf --one-file-system "$1"
 }
 
 # Leftovers of interrupted builds: ours is locked, others only if their builder is gone.
 for old in "$X86VM_CACHE"/.build-*; do
   [ -d "$old" ] || continue
-  pid=${old##*.}
-  if [[ $old == "$X86VM_CACHE/.build-$key."* ]] || ! kill -0 "$pid" 2>/dev/null; then
+  if [[ $old == "$X86VM_CACHE/.build-$key."* ]] || ! kill -0 "${old##*.}" 2>/dev/null; then
     x86vm_log "removing the leftover of an interrupted build: $old"
     remove_tree "$old" || true
   fi
@@ -72,17 +56,14 @@ avail_kb=$(df -Pk "$X86VM_CACHE" | awk 'NR == 2 { print $4 }')
 
 work=$X86VM_CACHE/.build-$key.$$
 root=$work/rootfs
-log=$work/build.log
-mkdir -p "$work"
+log=$work/logs/build.log
+mkdir -p "$work/logs"
 : >"$log"
 # Runs on any exit before the image is in place, signals included (bash then reports status 0,
 # so the status cannot tell). A step still running is stopped before its tree is removed.
 descendants() {
   local c
-  for c in $(pgrep -P "$1"); do
-    echo "$c"
-    descendants "$c"
-  done
+  for c in $(pgrep -P "$1"); do echo "$c" && descendants "$c"; done
 }
 abandon_build() {
   set +e
@@ -90,10 +71,7 @@ abandon_build() {
   pids=$(descendants $$)
   if [ -n "$pids" ]; then
     kill -TERM $pids 2>/dev/null
-    for _ in $(seq 50); do
-      kill -0 $pids 2>/dev/null || break
-      sleep 0.1
-    done
+    for _ in $(seq 50); do kill -0 $pids 2>/dev/null || break; sleep 0.1; done
     kill -KILL $pids 2>/dev/null
   fi
   unmount_below "$work"
@@ -121,9 +99,8 @@ step "debootstrap $suite from $mirror"
 tries=0
 until debootstrap --arch=amd64 --variant=minbase --include=kmod,udev,initramfs-tools,procps \
   "$suite" "$root" "$mirror" >>"$log" 2>&1; do
-  tries=$((tries + 1))
   [ -f "$root/debootstrap/debootstrap.log" ] && tail -n 20 "$root/debootstrap/debootstrap.log" >>"$log"
-  ((tries < 2)) || x86vm_die "debootstrap failed"
+  ((++tries < 2)) || x86vm_die "debootstrap failed"
   x86vm_log "debootstrap failed; retrying once"
   remove_tree "$root"
   sleep 10
@@ -138,8 +115,7 @@ cp -L /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 
 mount -t proc proc "$root/proc"
 mount -t sysfs sysfs "$root/sys"
-mount --rbind /dev "$root/dev"
-mount --make-rslave "$root/dev"
+mount --rbind --make-rslave /dev "$root/dev"
 
 step "installing the kernel and Wine in the chroot"
 chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
@@ -147,12 +123,7 @@ chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LAN
 set -euxo pipefail
 printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
 chmod +x /usr/sbin/policy-rc.d
-cat >/etc/dpkg/dpkg.cfg.d/01-x86vm-nodoc <<'EOF'
-path-exclude=/usr/share/doc/*
-path-exclude=/usr/share/man/*
-path-exclude=/usr/share/info/*
-path-exclude=/usr/share/locale/*
-EOF
+printf 'path-exclude=/usr/share/%s/*\n' doc man info locale >/etc/dpkg/dpkg.cfg.d/01-x86vm-nodoc
 echo 'Acquire::Retries "5";' >/etc/apt/apt.conf.d/80x86vm-retries
 # The initramfs must find the root disk without udev having run in this chroot.
 printf '%s\n' virtio_pci virtio_blk ext4 >>/etc/initramfs-tools/modules
@@ -160,8 +131,7 @@ dpkg --add-architecture i386
 tries=0
 until apt-get update -q && apt-get install -y -q --no-install-recommends \
   linux-image-amd64 wine wine64 wine32:i386; do
-  tries=$((tries + 1))
-  ((tries < 3)) || exit 1
+  ((++tries < 3)) || exit 1
   # An archive can serve a security index that disagrees with its Release file (an i386
   # Packages.xz of another size, every time): then the guest goes without security updates.
   ((tries < 2)) || sed -i '/-security /d' /etc/apt/sources.list
@@ -182,56 +152,38 @@ initrds=("$root"/boot/initrd.img-*)
 cp "${kernels[0]}" "$work/vmlinuz"
 cp "${initrds[0]}" "$work/initrd.img"
 install -m 0755 "$X86VM_DIR/guest-init.sh" "$root/usr/sbin/x86vm-init"
+install -m 0755 "$X86VM_DIR/../../scripts/wine-prefix.sh" "$root/usr/local/bin/wine-prefix.sh"
 rootfs_mib=$(du -sm "$root" | cut -f1)
 # Sparse: the spare room costs nothing on the host but leaves space for what tests install.
 mke2fs -q -F -t ext4 -L x86vm -d "$root" "$work/rootfs.img" 6G >>"$log" 2>&1
 remove_tree "$root"
 
 step "first boot: creating the Wine prefix"
-prep=$work/prefix-job
-mkdir -p "$prep"
+# The prefix is made here, since its first start takes minutes under emulation, and before any
+# test boot: the display-less driver must be in it before any Wine desktop of the guest starts.
+# The job runs in logs/, which keeps its job.log and serial.log.
+prep=$work/logs
 cat >"$prep/job.sh" <<'EOF'
 set -ex
 wine --version
-# Wine gives the setup of a new prefix five minutes (a later start two) before it carries on
-# without it, and then fails; under emulation on a loaded host it can take longer. The setup
-# itself goes on, so wait for it to end and start again, which then finds the prefix done.
-# No Mono or Gecko: there is no network, and installers do not need them.
-done=
-for attempt in 1 2 3; do
-  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init && done=1
-  wineserver -w
-  [ -z "$done" ] || break
-  echo "prefix setup attempt $attempt ran out of time"
-done
-[ -n "$done" ]
+WINE=wine wine-prefix.sh "$WINEPREFIX"
 # A prefix older than wine.inf would be updated again at every test boot.
 [ "$(tr -dc 0-9 <"$WINEPREFIX/.update-timestamp")" = "$(stat -c %Y /usr/share/wine/wine.inf)" ]
-# A crashing test program must print its backtrace rather than wait on a dialog.
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
-# No display: Wine's desktop takes the display-less driver from here when it starts.
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
-wineserver -w
 test -f "$WINEPREFIX/system.reg"
 test -f "$WINEPREFIX/drive_c/windows/syswow64/msiexec.exe"
 du -sh "$WINEPREFIX"
 EOF
 boot_started=$SECONDS
 rc=0
-x86vm_boot "$work" "$prep" "$prep/serial.log" 2700 || rc=$?
+# With the real clock, whatever the caller's runs use.
+X86VM_CLOCK='' x86vm_run "$work" "$prep" 2700 || rc=$?
 cat "$prep/job.log" >>"$log" 2>/dev/null || true
-if [ "$(cat "$prep/job.status" 2>/dev/null)" != 0 ]; then
-  x86vm_strip_escapes <"$prep/serial.log" | tail -n 40 >>"$log"
-  x86vm_die "creating the Wine prefix failed (qemu status $rc)"
-fi
+((rc == 0)) || x86vm_die "creating the Wine prefix failed (status $rc)"
 prefix_seconds=$((SECONDS - boot_started))
 
 # The guest was powered off abruptly; leave the cached file system clean.
 e2fsck -fy "$work/rootfs.img" >>"$log" 2>&1 || (($? <= 1)) || x86vm_die "e2fsck found damage"
 
-mkdir -p "$work/logs"
-mv "$prep"/job.log "$prep"/serial.log "$work/logs/"
-rm -rf "$prep"
 cat >"$work/info" <<EOF
 key=$key
 built=$(date -u +%FT%TZ)
@@ -242,8 +194,6 @@ image_used_mib=$(du -m "$work/rootfs.img" | cut -f1)
 build_seconds=$((SECONDS - started))
 prefix_boot_seconds=$prefix_seconds
 EOF
-mv "$log" "$work/logs/build.log"
-log=$work/logs/build.log
 touch "$work/ready" "$work/last-used"
 mv -T "$work" "$image_dir"
 trap - EXIT
@@ -252,11 +202,10 @@ x86vm_log "built $image_dir in $((SECONDS - started)) s"
 # Images of older recipes that no run has used for a few days only take space.
 for old in "$X86VM_CACHE"/guest-*; do
   [ "$old" != "$image_dir" ] && [ -d "$old" ] || continue
-  if [ -z "$(find "$old/last-used" -mtime -"${X86VM_KEEP_DAYS:-3}" 2>/dev/null)" ]; then
-    x86vm_log "removing unused old image $old"
-    rm -rf --one-file-system "$old"
-    rm -f "$X86VM_CACHE/.lock-${old##*/guest-}"
-  fi
+  [ -z "$(find "$old/last-used" -mtime -"${X86VM_KEEP_DAYS:-3}" 2>/dev/null)" ] || continue
+  x86vm_log "removing unused old image $old"
+  rm -rf --one-file-system "$old"
+  rm -f "$X86VM_CACHE/.lock-${old##*/guest-}"
 done
 
 echo "$image_dir/rootfs.img"

@@ -12,10 +12,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/vm-common.sh"
 
-if (($# < 1 || $# > 2)); then
-  echo "usage: $0 JOB_DIR [TIMEOUT_SECONDS]" >&2
-  exit 2
-fi
+(($# == 1 || $# == 2)) || { echo "usage: $0 JOB_DIR [TIMEOUT_SECONDS]" >&2; exit 2; }
 [ -d "$1" ] || x86vm_die "no such folder: $1"
 job_dir=$(cd "$1" && pwd)
 limit=${2:-900}
@@ -23,42 +20,8 @@ limit=${2:-900}
 [ -f "$job_dir/job.sh" ] || x86vm_die "$job_dir has no job.sh"
 
 x86vm_need_packages qemu-system-x86
-if [ -n "${X86VM_IMAGE:-}" ]; then
-  image=$X86VM_IMAGE
-else
-  image=$(bash "$X86VM_DIR/guest-image.sh" | tail -n 1)
-fi
+image=${X86VM_IMAGE:-$(bash "$X86VM_DIR/guest-image.sh" | tail -n 1)}
 image_dir=$(dirname "$image")
 [ -f "$image_dir/rootfs.img" ] && [ -f "$image_dir/vmlinuz" ] || x86vm_die "no guest image at $image_dir"
 touch "$image_dir/last-used" 2>/dev/null || true
-
-# A status left from an earlier run must not pass for this one.
-rm -f "$job_dir/job.status" "$job_dir/job.status.tmp" "$job_dir/job.log"
-serial=$job_dir/serial.log
-: >"$serial"
-
-started=$SECONDS
-rc=0
-x86vm_boot "$image_dir" "$job_dir" "$serial" "$limit" -snapshot || rc=$?
-elapsed=$((SECONDS - started))
-
-status=$(cat "$job_dir/job.status" 2>/dev/null || true)
-if [[ $status =~ ^[0-9]+$ ]]; then
-  if ((status == 0)); then
-    x86vm_log "job passed (${elapsed} s)"
-    exit 0
-  fi
-  x86vm_log "job failed with status $status (${elapsed} s); last lines of $serial:"
-  x86vm_strip_escapes <"$serial" | tail -n 40 >&2
-  exit "$status"
-fi
-
-if ((rc == 124 || rc == 137)); then
-  x86vm_log "the guest did not finish within $limit s; last lines of $serial:"
-  x86vm_strip_escapes <"$serial" | tail -n 40 >&2
-  exit 124
-else
-  x86vm_log "the job left no status (qemu exit $rc, ${elapsed} s); last lines of $serial:"
-fi
-x86vm_strip_escapes <"$serial" | tail -n 40 >&2
-exit 125
+x86vm_run "$image_dir" "$job_dir" "$limit" -snapshot

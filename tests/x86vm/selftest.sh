@@ -5,27 +5,22 @@
 # Wine in the guest, and checks that run-in-guest.sh reports success, failure and a hung guest
 # truthfully. Ends with an "N passed, N failed" line; exits non-zero when anything failed.
 set -euo pipefail
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/vm-common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/vm-common.sh"
 
 x86vm_need_packages gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/x86vm-selftest.XXXXXX")
-keep=
-trap '[ -n "$keep" ] || rm -rf "$work"' EXIT
 passed=0
 failed=0
+trap 'if ((failed)); then echo "job folders kept in $work" >&2; else rm -rf "$work"; fi' EXIT
 pass() { passed=$((passed + 1)); echo "ok: $1"; }
 fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
 
-cc=i686-w64-mingw32-gcc
 mkdir -p "$work/programs"
-$cc -O2 -s -Wall -Wextra -municode -o "$work/programs/runwait.exe" "$here/selftest/runwait.c"
-$cc -O2 -s -Wall -Wextra -o "$work/programs/exitcode.exe" "$here/selftest/exitcode.c"
-if i686-w64-mingw32-objdump -f "$work"/programs/*.exe | grep 'file format' | grep -qv 'pei-i386'; then
-  echo "the test programs are not 32-bit" >&2
-  exit 1
-fi
+i686-w64-mingw32-gcc -O2 -s -Wall -Wextra -municode -o "$work/programs/runwait.exe" "$X86VM_DIR/selftest/runwait.c"
+i686-w64-mingw32-gcc -O2 -s -Wall -Wextra -o "$work/programs/exitcode.exe" "$X86VM_DIR/selftest/exitcode.c"
+i686-w64-mingw32-objdump -f "$work"/programs/*.exe | grep 'file format' | grep -qv 'pei-i386' &&
+  { echo "the test programs are not 32-bit" >&2; exit 1; }
 
 # Wine and the kernel write cursor moves, colours and titles to the serial line.
 got=$(printf '\e[?25l\e[2J\e[1;1Hwine: \e[1;31mhello\e[0m\r\n\e]0;title\a\e(Bdone\e=\n' | x86vm_strip_escapes)
@@ -33,7 +28,7 @@ got=$(printf '\e[?25l\e[2J\e[1;1Hwine: \e[1;31mhello\e[0m\r\n\e]0;title\a\e(Bdon
 
 # Built first and on its own, so the cases below time only their boots.
 t=$SECONDS
-image=$(bash "$here/guest-image.sh" | tail -n 1)
+image=$(bash "$X86VM_DIR/guest-image.sh" | tail -n 1)
 echo "guest image: $image ($((SECONDS - t)) s)"
 export X86VM_IMAGE=$image
 
@@ -42,7 +37,7 @@ export X86VM_IMAGE=$image
 run_case() {
   local t=$SECONDS
   rc=0
-  bash "$here/run-in-guest.sh" "$work/$1" "$2" >"$work/$1.out" 2>&1 || rc=$?
+  bash "$X86VM_DIR/run-in-guest.sh" "$work/$1" "$2" >"$work/$1.out" 2>&1 || rc=$?
   echo "case $1: run-in-guest.sh exit $rc after $((SECONDS - t)) s"
 }
 
@@ -91,8 +86,4 @@ run_case hung 45
   && pass "hung guest reported as failure" || { fail "hung guest gave $rc"; cat "$work/hung.out"; }
 
 echo "$passed passed, $failed failed"
-if ((failed)); then
-  keep=1
-  echo "job folders kept in $work" >&2
-  exit 1
-fi
+((failed == 0))

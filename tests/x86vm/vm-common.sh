@@ -5,7 +5,6 @@
 
 X86VM_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 X86VM_CACHE=${X86VM_CACHE:-/var/cache/installer-utilities/x86vm}
-
 # qemu64: Wine's 32-bit processes die when the guest sees SMAP (as with -cpu max).
 X86VM_CPU=${X86VM_CPU:-qemu64}
 X86VM_MEM=${X86VM_MEM:-4096}
@@ -30,14 +29,18 @@ x86vm_strip_escapes() {
 # QEMU option values end at a comma unless it is doubled.
 x86vm_qemu_path() { printf '%s' "${1//,/,,}"; }
 
-# x86vm_boot IMAGE_DIR SHARE_DIR SERIAL_LOG TIMEOUT [extra qemu args...]
-# Boots the guest kernel with our init as PID 1; the init runs SHARE_DIR/job.sh and powers off.
-# Returns qemu's status, or 124 when the timeout stopped it.
-x86vm_boot() {
-  local img=$1 share=$2 serial=$3 limit=$4
-  shift 4
+# x86vm_run IMAGE_DIR JOB_DIR TIMEOUT [extra qemu args...]
+# Boots the image in IMAGE_DIR with our init as PID 1, which runs JOB_DIR/job.sh and powers off.
+# Returns the job's status; 124 when the guest did not finish in time, 125 when the job left no
+# status, both, like a failed job, after the tail of JOB_DIR/serial.log on stderr.
+x86vm_run() {
+  local img=$1 job=$2 limit=$3 serial=$2/serial.log started=$SECONDS rc=0 status
+  shift 3
   local append="console=ttyS0,115200 root=/dev/vda rootfstype=ext4 rw init=/sbin/x86vm-init"
   append+=" panic=-1 mitigations=off fsck.mode=skip quiet loglevel=4"
+  # A status left from an earlier run must not pass for this one.
+  rm -f "$job/job.status" "$job/job.status.tmp" "$job/job.log"
+  : >"$serial"
   # Started in the background so that an interrupted caller can stop it at once: bash would
   # otherwise wait for the foreground child before acting on the signal.
   timeout --kill-after=15 "$limit" qemu-system-x86_64 \
@@ -48,12 +51,25 @@ x86vm_boot() {
     -kernel "$img/vmlinuz" -initrd "$img/initrd.img" -append "$append" \
     -rtc "base=${X86VM_CLOCK:-utc}" \
     -drive "file=$(x86vm_qemu_path "$img/rootfs.img"),format=raw,if=virtio,cache=unsafe" \
-    -virtfs "local,path=$(x86vm_qemu_path "$share"),mount_tag=job,security_model=none,id=job" \
+    -virtfs "local,path=$(x86vm_qemu_path "$job"),mount_tag=job,security_model=none,id=job" \
     "$@" </dev/null &
-  local pid=$! rc=0
-  trap "kill -TERM $pid 2>/dev/null; wait $pid; exit 130" INT
-  trap "kill -TERM $pid 2>/dev/null; wait $pid; exit 143" TERM HUP
-  wait "$pid" || rc=$?
+  x86vm_qemu=$!
+  trap 'kill -TERM "$x86vm_qemu" 2>/dev/null; wait "$x86vm_qemu"; exit 130' INT
+  trap 'kill -TERM "$x86vm_qemu" 2>/dev/null; wait "$x86vm_qemu"; exit 143' TERM HUP
+  wait "$x86vm_qemu" || rc=$?
   trap - INT TERM HUP
-  return "$rc"
+  local elapsed=$((SECONDS - started))
+  status=$(cat "$job/job.status" 2>/dev/null || true)
+  if [[ $status =~ ^[0-9]+$ ]]; then
+    ((status != 0)) || { x86vm_log "job passed (${elapsed} s)"; return 0; }
+    x86vm_log "job failed with status $status (${elapsed} s); last lines of $serial:"
+  elif ((rc == 124 || rc == 137)); then
+    x86vm_log "the guest did not finish within $limit s; last lines of $serial:"
+    status=124
+  else
+    x86vm_log "the job left no status (qemu exit $rc, ${elapsed} s); last lines of $serial:"
+    status=125
+  fi
+  x86vm_strip_escapes <"$serial" | tail -n 40 >&2
+  return "$status"
 }
