@@ -17,16 +17,16 @@ DEFAULT = ["README.md", "CONTRIBUTING.md", "CHANGELOG.md", "THIRD-PARTY-NOTICES.
            *sorted(os.path.relpath(p, ROOT) for p in glob.glob(os.path.join(ROOT, "docs", "*.md")))]
 
 
-def prose(path):
-    """The file's lines outside fenced code blocks, with inline code taken out."""
+def prose(path, inline_code=False):
+    """The file's lines outside fenced code blocks; inline code taken out unless asked for (a heading keeps it)."""
     with open(path, encoding="utf-8") as f:
-        text = re.sub(r"(?ms)^ *```.*?^ *```", "", f.read())
-    return [re.sub(r"`[^`]*`", "", line) for line in text.splitlines()]
+        lines = re.sub(r"(?ms)^ *```.*?^ *```", "", f.read()).splitlines()
+    return lines if inline_code else [re.sub(r"`[^`]*`", "", line) for line in lines]
 
 
 def anchors(path):
     seen, found = {}, set()
-    for heading in filter(None, (re.match(r"#{1,6} +(.*?) *#*$", line) for line in prose(path))):
+    for heading in filter(None, (re.match(r"#{1,6} +(.*?) *#*$", line) for line in prose(path, True))):
         slug = re.sub(r"[^\w\- ]", "", heading.group(1).replace("`", "").lower()).replace(" ", "-")
         found.add(slug if slug not in seen else "%s-%d" % (slug, seen[slug]))
         seen[slug] = seen.get(slug, 0) + 1
