@@ -20,28 +20,30 @@ if [ "${SKIP_X86_GUEST:-0}" != 1 ]; then
   bash tests/x86vm/guest-image.sh >"$logs/x86-image.txt" 2>&1 &
 fi
 
+# Both release kits, this one and the rebuild's from a copy that is no checkout, name one commit.
+read -r commit source_date < <(/usr/bin/python3 scripts/release_kit.py --identity)
+# build_with_kits SOURCES ROOT: both presets of SOURCES built into ROOT/build, their files into
+# ROOT/dist, and the release and test kits of them there; says what failed.
+build_with_kits() {
+  local preset kit=(env SOURCE_COMMIT="$commit" SOURCE_DATE_EPOCH="$source_date" /usr/bin/python3)
+  for preset in x86 x64; do
+    cmake -S "$1" --preset "$preset" -B "$2/build/$preset" -DDIST_DIR="$2/dist/$preset" \
+      -DSYMBOLS_DIR="$2/dist/symbols/$preset" >/dev/null && cmake --build "$2/build/$preset" ||
+      { echo "build of preset $preset failed"; return 1; }
+  done
+  rm -f "$2"/dist/installer-utilities-*.zip
+  "${kit[@]}" "$1/scripts/release_kit.py" "$2/build/x86" "$2/dist" || { echo "the release kit could not be written"; return 1; }
+  "${kit[@]}" "$1/scripts/tests_kit.py" "$2" "$2/dist" || { echo "the test kit could not be written"; return 1; }
+}
 builds_started=$SECONDS
 # Copied anew from the build tree, so that a signed release kit left by the build command
 # is not what the tests look at.
 rm -f dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll
-for preset in x86 x64; do
-  { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; } || {
-    echo "build of preset $preset failed"
-    exit 1
-  }
-done
-
-# Both release kits, this one and the rebuild's from a copy that is no checkout, name one commit.
-read -r commit source_date < <(/usr/bin/python3 scripts/release_kit.py --identity)
-kit_identity=(env SOURCE_COMMIT="$commit" SOURCE_DATE_EPOCH="$source_date")
+build_with_kits "$root" "$root" || exit 1
+builds_took=$((SECONDS - builds_started))
 version=$(cat build/x86/VERSION)
 kits=("installer-utilities-$version.zip" "installer-utilities-$version-symbols.zip")
 tests_kit="installer-utilities-$version-tests.zip"
-rm -f dist/installer-utilities-*.zip
-"${kit_identity[@]}" /usr/bin/python3 scripts/release_kit.py build/x86 dist ||
-  { echo "the release kit could not be written"; exit 1; }
-"${kit_identity[@]}" /usr/bin/python3 scripts/tests_kit.py . dist || { echo "the test kit could not be written"; exit 1; }
-builds_took=$((SECONDS - builds_started))
 
 # xml_text TEXT: TEXT escaped for an XML attribute. The replacements are quoted:
 # bash 5.2 reads an unquoted & in one as the matched text.
@@ -195,15 +197,8 @@ tier_rebuild() {
   mkdir "$elsewhere/src"
   git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$elsewhere/src"
   # In another time zone, far from UTC, and with a private umask: neither may reach the bytes.
-  if (umask 077
-      export TZ=Pacific/Kiritimati
-      for arch in x86 x64; do
-        cmake -S "$elsewhere/src" --preset "$arch" -B "$elsewhere/build/$arch" \
-          -DDIST_DIR="$elsewhere/dist/$arch" -DSYMBOLS_DIR="$elsewhere/dist/symbols/$arch" >/dev/null &&
-          cmake --build "$elsewhere/build/$arch" >/dev/null || exit 1
-      done
-      "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/release_kit.py" "$elsewhere/build/x86" "$elsewhere/dist" >/dev/null &&
-        "${kit_identity[@]}" /usr/bin/python3 "$elsewhere/src/scripts/tests_kit.py" "$elsewhere" "$elsewhere/dist" >/dev/null); then
+  if (umask 077 && TZ=Pacific/Kiritimati shown_if_failing "$elsewhere/build.txt" tail -20 -- \
+      build_with_kits "$elsewhere/src" "$elsewhere"); then
     for file in x86/Tarbel.exe x86/Quorvane.dll symbols/x86/Tarbel.pdb symbols/x86/Quorvane.pdb "${kits[@]}" "$tests_kit"; do
       if cmp -s "dist/$file" "$elsewhere/dist/$file"; then
         junit_case "reproducible_${file##*/}" identical
