@@ -70,17 +70,14 @@ class Binary:
 
 
 class Disassembly:
-    LINE = re.compile(r"^\s*([0-9a-f]+):\s+(.*?)\s*$")
+    LINE = re.compile(r"^[ \t]*([0-9a-f]+):[ \t]+(\S.*?)[ \t]*$", re.M)
     PREFIXES = {"repz", "rep", "repnz", "bnd", "notrack", "data16", "cs", "ds", "lock"}
 
     def __init__(self, objdump, path):
         out = subprocess.run([objdump, "-d", "--no-show-raw-insn", "-w", path],
                              check=True, capture_output=True, text=True).stdout
         self.insns = []  # (address, mnemonic, operands)
-        for line in out.splitlines():
-            m = self.LINE.match(line)
-            if not m or not m.group(2):
-                continue
+        for m in self.LINE.finditer(out):
             words = m.group(2).split()
             while len(words) > 1 and words[0] in self.PREFIXES:
                 words.pop(0)
@@ -274,12 +271,10 @@ def check_no_build_paths(b, _):
 
 def check_timestamps(b, _):
     # Any stamp makes two builds of one commit differ.
-    stamps = {"COFF header": b.pe.FILE_HEADER.TimeDateStamp}
-    for attr, label in (("DIRECTORY_ENTRY_EXPORT", "export directory"),
-                        ("DIRECTORY_ENTRY_RESOURCE", "resource directory")):
-        if hasattr(b.pe, attr):
-            stamps[label] = getattr(b.pe, attr).struct.TimeDateStamp
-    return ["%s TimeDateStamp 0x%x, want 0" % (k, v) for k, v in stamps.items() if v]
+    headers = [("COFF header", b.pe.FILE_HEADER)] + [(label, getattr(b.pe, attr).struct) for attr, label in (
+        ("DIRECTORY_ENTRY_EXPORT", "export directory"), ("DIRECTORY_ENTRY_RESOURCE", "resource directory"))
+        if hasattr(b.pe, attr)]
+    return ["%s TimeDateStamp 0x%x, want 0" % (k, h.TimeDateStamp) for k, h in headers if h.TimeDateStamp]
 
 
 def check_mitigations(b, want):
@@ -292,13 +287,9 @@ def check_mitigations(b, want):
 
 
 def check_sections(b, _):
-    problems = []
-    for section in b.pe.sections:
-        if section.IMAGE_SCN_MEM_WRITE and section.IMAGE_SCN_MEM_EXECUTE:
-            problems.append("section %s is writable and executable" % section_name(section))
-        if section.IMAGE_SCN_MEM_WRITE and section.IMAGE_SCN_MEM_SHARED:
-            problems.append("section %s is shared and writable" % section_name(section))
-    return problems
+    return ["section %s is %s" % (section_name(s), what) for s in b.pe.sections if s.IMAGE_SCN_MEM_WRITE
+            for what, flag in (("writable and executable", s.IMAGE_SCN_MEM_EXECUTE),
+                               ("shared and writable", s.IMAGE_SCN_MEM_SHARED)) if flag]
 
 
 def load_config(b):
@@ -587,11 +578,10 @@ CONTRACT = {name: own + X86_SHARED + [DLL_SEARCH[name], ("third-party-notices", 
 
 
 def run(opts):
-    results, missing = [], False  # (file, check, failure text or None)
+    results = []  # (file, check, failure text or None)
     for filename, checks in (CONTRACT_X64 if opts.arch == "x64" else CONTRACT).items():
         path = os.path.join(opts.dist, filename)
         if not os.path.isfile(path):
-            missing = True
             results.append((filename, "present", "file missing: %s" % path))
             continue
         try:
@@ -615,7 +605,7 @@ def run(opts):
         with zipfile.ZipFile(opts.tests_kit) as z:
             found = ["%s %s" % (m, p) for m in z.namelist() for p in build_paths_in(z.read(m), opts)]
         results.append((os.path.basename(opts.tests_kit), "no-build-paths", "; ".join(found) or None))
-    return results, missing
+    return results
 
 
 def write_junit(path, results, name):
@@ -644,14 +634,14 @@ def main():
     ap.add_argument("--tests-kit", help="the test kit, to check for paths of the build machine")
     opts = ap.parse_args()
 
-    results, missing = run(opts)
+    results = run(opts)
     for filename, name, why in results:
         print("FAIL %s/%s: %s" % (filename, name, why) if why else "PASS %s/%s" % (filename, name))
     if opts.junit:
         write_junit(opts.junit, results, "contract" if opts.arch == "x86" else "contract_x64")
     failed = sum(1 for r in results if r[2])
     print("contract %s: %d passed, %d failed" % (opts.arch, len(results) - failed, failed))
-    return 2 if missing else 1 if failed else 0
+    return 2 if any(check == "present" for _, check, _ in results) else 1 if failed else 0
 
 
 if __name__ == "__main__":
