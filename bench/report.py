@@ -73,9 +73,7 @@ def estimate(pairs):
         if subject > 0 and reference > 0 and subject_mode == reference_mode:
             by_mode.setdefault(subject_mode, []).append(math.log(subject / reference))
     used = [ratios for ratios in by_mode.values() if len(ratios) >= MIN_ROUNDS_PER_MODE]
-    if not used:
-        return None
-    return math.exp(sum(len(r) * statistics.median(r) for r in used) / sum(len(r) for r in used))
+    return math.exp(sum(len(r) * statistics.median(r) for r in used) / sum(len(r) for r in used)) if used else None
 
 
 def measure(pairs, rounds):
@@ -144,17 +142,14 @@ def times(results, summary, goal, reference_label, subject_labels, fixed_labels=
     for c, label in enumerate(labels):
         values = [r[c] for r in rounds]
         q = statistics.quantiles(values, n=4, method="inclusive")
-        share = ""
-        if threshold and c in timed:
-            share = f"{sum(slow(n) for _, n in figures(rounds, timed[c])) / len(values):12.0%}"
+        share = f"{sum(slow(n) for _, n in figures(rounds, timed[c])) / len(values):12.0%}" \
+            if threshold and c in timed else ""
         print(f"  {label:{width}} {statistics.median(values):8.1f} {q[0]:8.1f} to {q[2]:6.1f} "
               f"{min(values):8.1f} {max(values):8.1f}      {share}")
-    if threshold:
-        print(f"  modes: fast up to {threshold:.1f} ms, slow above; a round counts for a ratio only if both "
-              "its runs fell in the same mode")
-    else:
-        print(f"  modes: one (no split of the timings into a fast and a slow group accounts for "
-              f"{MODE_SEPARATION:.0%} of their variance): every round counts")
+    print(f"  modes: fast up to {threshold:.1f} ms, slow above; a round counts for a ratio only if both "
+          "its runs fell in the same mode" if threshold else
+          f"  modes: one (no split of the timings into a fast and a slow group accounts for "
+          f"{MODE_SEPARATION:.0%} of their variance): every round counts")
     if fixed_labels:
         print("  net: each library's launch less the median of its action that starts nothing, "
               "in the whole run or the block")
@@ -218,7 +213,6 @@ if __name__ == "__main__":
     if mode == "times":
         times(*rest[:4], rest[4:])
     elif mode == "actions":
-        subjects = rest[5:]
-        times(*rest[:4], subjects, [rest[4].replace("{}", label) for label in subjects])
+        times(*rest[:4], rest[5:], [rest[4].replace("{}", label) for label in rest[5:]])
     else:
         sizes(*rest)
