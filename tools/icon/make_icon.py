@@ -117,9 +117,8 @@ def rasterise(shapes, size, ss=SUPERSAMPLE):
         base = (sy // ss) * size
         for sx, colour in enumerate(row):
             if colour is not None:
-                a = acc[base + sx // ss]
-                for k, c in enumerate(colour + (1,)):  # red, green and blue sums, and the hits
-                    a[k] += c
+                i = base + sx // ss  # red, green and blue sums, and the hits
+                acc[i] = [a + c for a, c in zip(acc[i], colour + (1,))]
     total = ss * ss
     pixels = [(round(r / hits), round(g / hits), round(b / hits), round(255 * hits / total)) if hits
               else (0, 0, 0, 0) for r, g, b, hits in acc]
@@ -173,13 +172,11 @@ def dib(size, bits):
 
 
 def build():
-    blobs = [(size, bits, dib(size, bits)) for size, bits in IMAGES]
-    out = bytearray(struct.pack("<HHH", 0, 1, len(blobs)))
-    offset = 6 + 16 * len(blobs)
-    for size, bits, blob in blobs:
-        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, bits, len(blob), offset)
-        offset += len(blob)
-    return bytes(out) + b"".join(blob for _, _, blob in blobs)
+    blobs = [dib(size, bits) for size, bits in IMAGES]
+    offsets = itertools.accumulate((len(blob) for blob in blobs), initial=6 + 16 * len(blobs))
+    entries = [struct.pack("<BBBBHHII", size, size, 0, 0, 1, bits, len(blob), offset)
+               for (size, bits), blob, offset in zip(IMAGES, blobs, offsets)]
+    return struct.pack("<HHH", 0, 1, len(blobs)) + b"".join(entries + blobs)
 
 
 def check(data):
