@@ -36,8 +36,8 @@ TOOLCHAIN = ["clang-19", "lld-19", "llvm-19", "libllvm19", "cmake", "ninja-build
              "mingw-w64-common", "mingw-w64-i686-dev", "binutils-mingw-w64-i686", "binutils",
              "reuse", "python%d.%d" % sys.version_info[:2], "zlib1g"]  # the interpreter running this
 
-# lld's /map: "SECTION:OFFSET  SYMBOL  ADDRESS  [ARCHIVE:]OBJECT" for each public and static symbol.
-MAP_SYMBOL = re.compile(r"^ [0-9a-f]{4}:[0-9a-f]{8} +\S+ +[0-9a-f]{16} +(\S+)$", re.M)
+# lld's /map: "SECTION:OFFSET  SYMBOL  ADDRESS  [ARCHIVE:]OBJECT" per symbol; <absolute> and the like name no file.
+MAP_SYMBOL = re.compile(r"^ [0-9a-f]{4}:[0-9a-f]{8} +\S+ +[0-9a-f]{16} +([^<\s]\S*)$", re.M)
 # dlltool's members of an import library: only the names of a Windows DLL's functions.
 IMPORT_ENTRY = re.compile(r"^\w*?(s\d+|h|t)\.o$")
 OWN_OBJECT = re.compile(r"\.(obj|res)$")  # the project's own objects, as CMake names them
@@ -48,8 +48,6 @@ def linked_files(map_path):
     files = set()
     for m in MAP_SYMBOL.finditer(Path(map_path).read_text(encoding="utf-8", errors="replace")):
         archive, _, member = m.group(1).rpartition(":")
-        if m.group(1).startswith("<"):  # <absolute> and the like: no file
-            continue
         if archive and not (member.startswith(archive) and IMPORT_ENTRY.match(member[len(archive):])):
             files.add(archive + ".a")
         elif not archive and not OWN_OBJECT.search(member):
