@@ -37,11 +37,6 @@ def count(path):
     return tests, len(failed_names), skipped, failed_names
 
 
-def read_reruns(results_dir):
-    path = Path(results_dir, "reruns")
-    return list(dict.fromkeys(filter(None, map(str.strip, path.read_text().splitlines())))) if path.exists() else []
-
-
 def summarize(results_dir, expected):
     passed = failed = skipped = 0
     for suite in expected:
@@ -59,7 +54,9 @@ def summarize(results_dir, expected):
         passed += tests - failures - skips
         failed += failures
         skipped += skips
-    reruns = read_reruns(results_dir)
+    listed = Path(results_dir, "reruns")
+    reruns = list(dict.fromkeys(filter(None, map(str.strip, listed.read_text().splitlines())))) \
+        if listed.exists() else []
     for suite in reruns:
         first = os.path.join(results_dir, suite + ".first.xml")
         try:
@@ -100,9 +97,5 @@ def self_check():
     return wrong
 
 
-def main():
-    return self_check() if sys.argv[1:] == ["--self-check"] else summarize(sys.argv[1], sys.argv[2:])
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(self_check() if sys.argv[1:] == ["--self-check"] else summarize(sys.argv[1], sys.argv[2:]))
