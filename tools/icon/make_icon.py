@@ -5,10 +5,8 @@
 
 Usage: make_icon.py OUTPUT.ico
 
-The picture is described once, as flat shapes in a 0..1 unit square, and
-rasterised at every size with supersampling. Only the standard library is
-used so the icon can be rebuilt anywhere, and the output is byte-for-byte
-deterministic.
+The picture is described once, as flat shapes in a 0..1 unit square, and rasterised at every size with
+supersampling. Only the standard library is used, so that the icon can be rebuilt anywhere, byte for byte.
 """
 
 import functools
@@ -33,10 +31,9 @@ def poly(*pts):
 BOX_EDGE, BOX_LID, BOX_FRONT = (0x5C, 0x38, 0x12), (0xF2, 0xC2, 0x74), (0xD6, 0x93, 0x42)
 ARROW = (0x15, 0x65, 0xD8)
 
-# A closed carton with a bold arrow dropping onto it, painted back to front.
-# Each shape: points (clockwise), fill colour, outline colour or None. The
-# arrow has no outline: blue against tan is contrast enough, and a stroke on
-# its diagonals only turns to mush at 16 px.
+# A closed carton with a bold arrow dropping onto it, painted back to front. Each shape: points (clockwise),
+# fill colour, outline colour or None. The arrow has no outline: blue against tan is contrast enough, and a
+# stroke on its diagonals only turns to mush at 16 px.
 DRAWING = [
     (rect(2, 9, 14, 15), BOX_FRONT, BOX_EDGE),
     (rect(1, 6, 15, 10), BOX_LID, BOX_EDGE),
@@ -111,16 +108,14 @@ def rasterise(shapes, size, ss=SUPERSAMPLE):
         for points, colour in shapes:
             for x0, x1 in spans(points, y):
                 # Samples whose centre (i + 0.5) / n falls in [x0, x1).
-                i0 = min(n, max(0, math.ceil(x0 * n - 0.5)))
-                i1 = min(n, max(0, math.ceil(x1 * n - 0.5)))
+                i0, i1 = (min(n, max(0, math.ceil(x * n - 0.5))) for x in (x0, x1))
                 row[i0:i1] = [colour] * (i1 - i0)
         base = (sy // ss) * size
         for sx, colour in enumerate(row):
             if colour is not None:
                 i = base + sx // ss  # red, green and blue sums, and the hits
                 acc[i] = [a + c for a, c in zip(acc[i], colour + (1,))]
-    total = ss * ss
-    pixels = [(round(r / hits), round(g / hits), round(b / hits), round(255 * hits / total)) if hits
+    pixels = [(round(r / hits), round(g / hits), round(b / hits), round(255 * hits / (ss * ss))) if hits
               else (0, 0, 0, 0) for r, g, b, hits in acc]
     return [pixels[i:i + size] for i in range(0, size * size, size)]
 
