@@ -28,11 +28,10 @@ import sys
 BLOCKS = 10
 # Student's t, 95th percentile, for BLOCKS - 1 degrees of freedom.
 T_95 = 1.833
-# The timings (in logarithms) are split in two where the groups' spread is
-# least, each group holding at least MODE_SHARE of them; the split counts as one
-# between modes only if it accounts for at least MODE_SEPARATION of their
-# variance (a single bell-shaped mode gives about 0.64; the fast and slow starts,
-# each tight and about three times apart, give over 0.9).
+# The timings (in logarithms) are split in two where the groups' spread is least, each group holding at least
+# MODE_SHARE of them; the split counts as one between modes only if it accounts for at least MODE_SEPARATION of
+# their variance (one bell-shaped mode gives about 0.64; the fast and slow starts, each tight and about three
+# times apart, over 0.9).
 MODE_SEPARATION = 0.85
 MODE_SHARE = 0.10
 # A mode takes part in a block's estimate only with at least this many rounds.
@@ -91,11 +90,9 @@ def measure(pairs, rounds):
 def verdict(interval, goal):
     if interval is None:
         return f"not settled (too few rounds for {BLOCKS} blocks of at least {MIN_ROUNDS_PER_MODE})"
-    if interval[1] <= goal:
-        return "met"
-    if interval[0] > goal:
-        return "not met"
-    return "not settled (the goal lies inside the 90% interval)"
+    if interval[0] <= goal < interval[1]:
+        return "not settled (the goal lies inside the 90% interval)"
+    return "met" if interval[1] <= goal else "not met"
 
 
 def times(results, summary, goal, reference_label, subject_labels, fixed_labels=()):
