@@ -45,12 +45,9 @@ class Binary:
 
     def resources(self, rtype):
         """{id: bytes of the first language} for one resource type, named as pefile names it ("RT_ICON")."""
-        out = {}
-        for t in self.resource_types():
-            for res in t.directory.entries if t.id == pefile.RESOURCE_TYPE[rtype] else []:
-                lang = res.directory.entries[0].data.struct
-                out[res.id if res.name is None else str(res.name)] = self.pe.get_data(lang.OffsetToData, lang.Size)
-        return out
+        return {res.id if res.name is None else str(res.name): self.pe.get_data(lang.OffsetToData, lang.Size)
+                for t in self.resource_types() if t.id == pefile.RESOURCE_TYPE[rtype]
+                for res in t.directory.entries for lang in [res.directory.entries[0].data.struct]}
 
     def exports(self):
         """{name: RVA} of the named exports, and how many exports have only an ordinal."""
@@ -237,10 +234,8 @@ def check_icon_group(b, want):
         if (bw, bh, bbits) != (w, 2 * h, bits):
             problems.append("entry %d: bitmap %dx%d/%d bpp, directory says %dx%d/%d bpp"
                             % (i, bw, bh, bbits, w, 2 * h, bits))
-    order = ["entry %d is %s, want %s" % (i, g, w) for i, (g, w) in enumerate(zip(got, entries)) if g != w]
-    if len(got) != len(entries):
-        order.append("%d icon entries, want %d" % (len(got), len(entries)))
-    return order + problems
+    return (["entry %d is %s, want %s" % (i, g, w) for i, (g, w) in enumerate(zip(got, entries)) if g != w] +
+            ([] if len(got) == len(entries) else ["%d icon entries, want %d" % (len(got), len(entries))]) + problems)
 
 
 def check_exports(b, want):
@@ -543,8 +538,7 @@ DLL_SEARCH = {
 CONTRACT_X64 = {name: [("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "HIGH_ENTROPY_VA", "GUARD_CF"]),
                        *HARDENING, own] for name, own in DLL_SEARCH.items()}
 
-# The x86 images: their own rows, then these. NO_SEH and the i386 form of the guard check,
-# and 32-bit time, are x86 matters.
+# The x86 images' own rows come first, then these; NO_SEH, the i386 guard check and 32-bit time are x86 matters.
 X86_SHARED = [
     ("no-build-paths", check_no_build_paths, None),
     ("timestamp", check_timestamps, None),
