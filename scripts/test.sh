@@ -255,9 +255,11 @@ tier_signing() {
 
 # Two cores: the first lane compiles most of its time, and the second mostly
 # waits on Wine's process starts and the emulated machine until its last
-# tier, the rebuild, which evens out the lanes' lengths. The signed library
+# tier, the rebuild, which evens out the lanes' lengths. The coverage run's
+# Wine part uses one core, so it comes first, beside the other lane's busiest
+# part; the static checks, which use both, end the lane. The signed library
 # runs in the x64 prefix after the kit, never beside it.
-(run_tier static; run_tier coverage) &
+(run_tier coverage; run_tier static) &
 compiling=$!
 (run_tier kit; run_tier signing; run_tier contract; run_tier misc; run_tier x86; run_tier rebuild) &
 waiting=$!
