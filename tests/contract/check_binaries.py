@@ -326,6 +326,73 @@ def check_guard_pointers(b, _):
     return problems
 
 
+# lld's /map: a section contribution ("SSSS:OFFSET LENGTHH NAME CLASS") or a symbol
+# ("SSSS:OFFSET SYMBOL ADDRESS [ARCHIVE:]OBJECT").
+MAP_CONTRIBUTION = re.compile(r"^ ([0-9a-f]{4}):([0-9a-f]{8}) ([0-9a-f]{8})H (\S+)", re.M)
+MAP_SYMBOL = re.compile(r"^ ([0-9a-f]{4}):[0-9a-f]{8} +(\S+) +([0-9a-f]{16}) +(\S+)$", re.M)
+INITIALIZER_LISTS = re.compile(r"^\.CRT\$X[ICPTL]")  # what msvcrt.dll's _initterm and the loader walk
+RUNTIME_REGISTRATION = re.compile(r"_*(atexit|onexit|signal|\w*set_invalid_parameter_handler)\b")
+
+
+def guard_table(b):
+    lc, base = load_config(b), b.pe.OPTIONAL_HEADER.ImageBase
+    stride = 4 + (lc.GuardFlags >> 28)  # each entry's extra bytes are in the flags' top nibble
+    start = b.pe.get_offset_from_rva(lc.GuardCFFunctionTable - base)
+    return {base + struct.unpack_from("<I", b.data, start + i * stride)[0] for i in range(lc.GuardCFFunctionCount)}
+
+
+def check_guard_complete(b, _):
+    """Every address that code outside the image may call is in the guard's table: the entry point, the
+    exports, the TLS callbacks, the initializer and terminator lists, and each function whose address
+    (an immediate operand on x86, a rip-relative lea on x64) the code hands to an imported function or
+    to one of the runtime's registrations (atexit and the like) with its next call."""
+    pe, base = b.pe, b.pe.OPTIONAL_HEADER.ImageBase
+    text = Path(b.opts.maps, Path(b.path).stem + ".map").read_text(encoding="utf-8", errors="replace")
+    code = [s for s in pe.sections if s.IMAGE_SCN_MEM_EXECUTE]
+    in_code = lambda va: any(s.VirtualAddress <= va - base < s.VirtualAddress + s.Misc_VirtualSize for s in code)
+    va = lambda m: base + pe.sections[int(m.group(1), 16) - 1].VirtualAddress + int(m.group(2), 16)
+    names = {int(m.group(3), 16): "%s (%s)" % (m.group(2), m.group(4)) for m in MAP_SYMBOL.finditer(text)
+             if m.group(1) != "0000"}
+    # A function of a runtime object may have no symbol of its own, but a section of its own.
+    starts = {a for a in names if in_code(a)} | {va(m) for m in MAP_CONTRIBUTION.finditer(text) if in_code(va(m))}
+    width, fmt = (8, "<Q") if pe.FILE_HEADER.Machine == 0x8664 else (4, "<I")
+    pointers = lambda va, count: [struct.unpack(fmt, pe.get_data(va - base + i * width, width))[0] for i in range(count)]
+    called = {base + pe.OPTIONAL_HEADER.AddressOfEntryPoint: "the entry point"}
+    called.update({base + address: "an export" for address in b.exports()[0].values()})
+    tls = getattr(pe, "DIRECTORY_ENTRY_TLS", None)
+    for address in itertools.takewhile(bool, (pointers(tls.struct.AddressOfCallBacks + i * width, 1)[0]
+                                              for i in itertools.count())) if tls else []:
+        called[address] = "a TLS callback"
+    for m in MAP_CONTRIBUTION.finditer(text):
+        if INITIALIZER_LISTS.match(m.group(4)):
+            called.update({a: "an entry of " + m.group(4) for a in pointers(va(m), int(m.group(3), 16) // width) if a})
+    insns, index = b.disassembly.insns, b.disassembly.index
+    slots = {address: name for _, name, address in b.imported_functions()}
+
+    def receiver(mnem, ops):
+        """What a call reaches: an imported function (directly or through its jump), or the image's own."""
+        target = Disassembly.direct_target(ops) if Disassembly.pointer_called(mnem, ops) is None else None
+        jump = insns[index[target]] if target in index else None
+        slot = Disassembly.pointer_called("call", jump[2]) if jump and jump[1] == "jmp" else None
+        slot = Disassembly.pointer_called(mnem, ops) if slot is None else slot
+        return ("import", slots[slot]) if slot in slots else ("own", names.get(target, ""))
+
+    for i, (at, mnem, ops) in enumerate(insns):
+        refs = {int(x, 16) for pair in re.findall(r"\$0x([0-9a-f]+)|# 0x([0-9a-f]+)$", ops) for x in pair if x} & starts
+        # The next call, or jump to a function (a tail call).
+        call = next(((m, o) for _, m, o in insns[i + 1:i + 9]
+                     if m == "call" or m == "jmp" and Disassembly.direct_target(o) in starts), None) \
+            if refs and mnem != "call" else None
+        kind, name = receiver(*call) if call else ("own", "")
+        # The runtime's registrations keep what they are given for msvcrt.dll, but the project's
+        # atexit keeps it for the image's own end.
+        if kind == "import" or RUNTIME_REGISTRATION.match(name) and not name.endswith(".obj)"):
+            called.update({r: "handed to %s at 0x%x" % (name.split(" ")[0], at) for r in refs if r not in called})
+    table = guard_table(b)
+    return ["not in the table: %s, %s" % (names.get(a, "0x%x" % a), why) for a, why in sorted(called.items())
+            if a not in table]
+
+
 def debug_entries(b, kind):
     """The debug directory's entries of one type, as pefile names it ("IMAGE_DEBUG_TYPE_CODEVIEW")."""
     return [d for d in getattr(b.pe, "DIRECTORY_ENTRY_DEBUG", []) if d.struct.Type == pefile.DEBUG_TYPE[kind]]
@@ -521,6 +588,7 @@ QUORVANE_EXPORTS = ["_LaunchProcessSync@4", "_RefreshEnvironmentVariables@4",
 # Present in both architectures' images, each image then with its own row of DLL_SEARCH.
 HARDENING = [
     ("guard-cf-tables", check_guard_tables, None),
+    ("guard-cf-complete", check_guard_complete, None),
     ("guard-cf-pointers", check_guard_pointers, None),
     ("cet-compatible", check_cet_compatible, None),
     ("dependent-load-flags-system32", check_dependent_load_flags, 0x800),
@@ -589,6 +657,11 @@ def run(opts):
             except Exception as e:  # one broken check must not hide the others
                 problems = ["%s: %s" % (type(e).__name__, e)]
             results.append((filename, name, "; ".join(problems) or None))
+    for path in sorted(Path(opts.test_programs).glob("*.exe")) if opts.test_programs else []:
+        binary = Binary(str(path), opts)
+        if binary.pe.OPTIONAL_HEADER.IMAGE_DLLCHARACTERISTICS_GUARD_CF:  # Windows checks only those that declare it
+            problems = check_guard_complete(binary, None)
+            results.append((path.name, "guard-cf-complete", "; ".join(problems) or None))
     if opts.kit:
         try:
             rows = check_kit(opts.kit, os.path.dirname(os.path.abspath(opts.dist)))
@@ -623,6 +696,7 @@ def main():
     ap.add_argument("--junit", help="write JUnit XML here")
     ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")
     ap.add_argument("--maps", help="folder holding the linker's maps, IMAGE.map")
+    ap.add_argument("--test-programs", help="folder of test programs whose guard tables to check too")
     ap.add_argument("--notices", help="the third-party notices the maps are checked against")
     ap.add_argument("--kit", help="the release archive to check against the dist folder")
     ap.add_argument("--tests-kit", help="the test kit, to check for paths of the build machine")
