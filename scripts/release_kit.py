@@ -40,7 +40,8 @@ TOOLCHAIN = ["clang-19", "lld-19", "llvm-19", "libllvm19", "cmake", "ninja-build
 MAP_SYMBOL = re.compile(r"^ [0-9a-f]{4}:[0-9a-f]{8} +\S+ +[0-9a-f]{16} +([^<\s]\S*)$", re.M)
 # dlltool's members of an import library: only the names of a Windows DLL's functions.
 IMPORT_ENTRY = re.compile(r"^\w*?(s\d+|h|t)\.o$")
-OWN_OBJECT = re.compile(r"\.(obj|res)$")  # the project's own objects, as CMake names them
+# The project's own objects, as CMake names them, and the frame list's end under the name lld needs.
+OWN_OBJECT = re.compile(r"\.(obj|res)$|^frame_list_crtend\.o$")
 
 
 def linked_files(map_path):

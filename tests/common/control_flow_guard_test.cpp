@@ -73,19 +73,40 @@ TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
     EXPECT_EQ(reinterpret_cast<void*>(&CalledIndirectly), checked);
 }
 
-// Windows enforces the guard from 8.1 with its November 2014 update (KB3000850) on: a call to
-// no valid target in the stand-in child, built as the shipped images are, is a fail-fast
-// (FAST_FAIL_GUARD_ICALL_CHECK_FAILURE).
+// Windows enforces the guard from 8.1 with its November 2014 update (KB3000850) on, for an image
+// that declares it: the stand-in child, started and linked as the shipped images are, says whether
+// it runs so.
+namespace {
+bool WindowsChecksTheStandInChild()
+{
+    return !RunningUnderWine() &&
+           RunProcess(Quoted(StandInChildPath()) + L" guard-enforced", {}, L".") == 1;
+}
+}  // namespace
+
+// A call to no valid target is a fail-fast (FAST_FAIL_GUARD_ICALL_CHECK_FAILURE); the child records
+// its start first, so that a death before the call cannot pass for it.
 TEST(ControlFlowGuard, WindowsEndsACallToAnInvalidTarget)
 {
-    using Query = BOOL(WINAPI*)(HANDLE, int, void*, SIZE_T);
-    const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy")));
-    DWORD guard = 0;  // ProcessControlFlowGuardPolicy (7); bit 0: EnableControlFlowGuard
-    if (RunningUnderWine() || query == nullptr || !query(::GetCurrentProcess(), 7, &guard, 4) ||
-        (guard & 1) == 0)
-        GTEST_SKIP() << (RunningUnderWine() ? "Wine" : "this Windows (before 8.1 with KB3000850)")
-                     << " does not enforce Control Flow Guard";
+    if (!WindowsChecksTheStandInChild())
+        GTEST_SKIP() << "Wine, or a Windows before 8.1 with KB3000850, does not enforce the guard";
+    const ScratchDirectory scratch(L"guard");
+    const std::filesystem::path record = scratch.path() / L"starts.txt";
+    const std::wstring commandLine = Quoted(StandInChildPath()) + L" call-invalid-target";
     EXPECT_EQ(static_cast<DWORD>(STATUS_STACK_BUFFER_OVERRUN),
-              RunProcess(Quoted(StandInChildPath()) + L" call-invalid-target", {}, L"."));
+              RunProcess(commandLine, {{L"STAND_IN_RECORD", record.wstring()}}, L"."));
+    EXPECT_EQ(commandLine + L"\n", ReadUtf8File(record));
+}
+
+// Under the guard, the shipped images start, run and end with codes of their own: Tarbel given no
+// argument, Quorvane loaded by a guarded program that calls an entry point and unloads it.
+TEST(ControlFlowGuard, ShippedImagesRunUnderIt)
+{
+    if (!WindowsChecksTheStandInChild())
+        GTEST_SKIP() << "Wine, or a Windows before 8.1 with KB3000850, does not enforce the guard";
+    EXPECT_EQ(1u, RunProcess(Quoted(DistDirectory() / L"Tarbel.exe"), {}, L"."));
+    EXPECT_EQ(259u, RunProcess(Quoted(StandInChildPath()) + L" call-export " +
+                                   Quoted(DistDirectory() / L"Quorvane.dll") +
+                                   L" _TerminateInstallWithSuccess@4",
+                               {}, L"."));
 }

@@ -31,3 +31,10 @@ TEST(StackProtection, GuardIsSeededAnewForEachRun)
     EXPECT_NE(static_cast<DWORD>(kUnseededStackGuard), first);
     EXPECT_NE(first, second);
 }
+
+TEST(StartUp, ExceptionsFindTheirHandlers)
+{
+    // On x86 the unwinder finds a handler only in the tables the start-up registered.
+    EXPECT_EQ(0xCA06u,
+              RunProcess(Quoted(StandInChildPath()) + L" throw-and-catch", {}, TestBinDirectory()));
+}

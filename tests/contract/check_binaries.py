@@ -393,6 +393,19 @@ def check_guard_complete(b, _):
             if a not in table]
 
 
+def check_frame_list(b, _):
+    """The unwind tables that the start-up registers run from its label to its zero word: all of .eh_frame."""
+    text = Path(b.opts.maps, Path(b.path).stem + ".map").read_text(encoding="utf-8", errors="replace")
+    found = {m.group(2): int(m.group(3), 16) for m in MAP_SYMBOL.finditer(text)}
+    frames = [s for s in b.pe.sections if section_name(s) == ".eh_fram"]
+    if len(frames) != 1:
+        return ["%d .eh_frame sections, want 1" % len(frames)]
+    start = b.pe.OPTIONAL_HEADER.ImageBase + frames[0].VirtualAddress
+    return ["%s at 0x%x, want 0x%x" % (name, found.get(name, 0), want) for name, want in
+            (("_FrameListBegin", start), ("_FrameListEnd", start + frames[0].Misc_VirtualSize - 4))
+            if found.get(name) != want]
+
+
 def debug_entries(b, kind):
     """The debug directory's entries of one type, as pefile names it ("IMAGE_DEBUG_TYPE_CODEVIEW")."""
     return [d for d in getattr(b.pe, "DIRECTORY_ENTRY_DEBUG", []) if d.struct.Type == pefile.DEBUG_TYPE[kind]]
@@ -612,6 +625,7 @@ X86_SHARED = [
     ("timestamp", check_timestamps, None),
     ("mitigations", check_mitigations, ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "GUARD_CF"]),
     ("stack-protector", check_stack_protector, 5),
+    ("frame-list-bounds", check_frame_list, None),
     ("no-32-bit-time", check_forbidden_imports, (THIRTY_TWO_BIT_TIME, "32-bit time ends in 2038")),
     *HARDENING,
 ]

@@ -16,12 +16,17 @@
 //                       that value (it was given the starter's handles)
 // A first argument that is a number overrides STAND_IN_EXIT_CODE. Others end
 // the program the way the shipped programs end when something goes wrong, or
-// tell what their stack guard is:
+// tell what the start-up they share with them did:
 //   smash-stack   overruns a buffer on the stack
 //   terminate     calls std::terminate
 //   abort         calls abort
 //   stack-guard   exits with (the low 32 bits of) the stack guard's value
 //   call-invalid-target  calls one byte into a function, no valid call target
+//   guard-enforced  exits with 1 when Windows checks this process's indirect calls, else 0
+//   throw-and-catch  exits with 0xCA06 once a C++ exception has unwound to its handler
+//   call-export DLL NAME  loads the library, exits with what its entry point NAME
+//                 (__stdcall, given a zero handle) returns, after unloading it
+// The command line is recorded (STAND_IN_RECORD) before any of these.
 #include <windows.h>
 
 #include <cstdint>
@@ -29,6 +34,7 @@
 #include <cstring>
 #include <cwchar>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "stack_guard.h"
@@ -111,6 +117,8 @@ bool HoldsStartersHandle(const std::wstring& value, const std::wstring& path)
     return holds;
 }
 
+constexpr DWORD kCaught = 0xCA06;
+
 volatile std::size_t overrunLength = 64;
 
 __attribute__((noinline)) void OverrunStackBuffer()
@@ -128,8 +136,38 @@ __attribute__((noinline, aligned(16))) void CallTarget()
 void (*volatile invalidTarget)() =
     reinterpret_cast<void (*)()>(reinterpret_cast<char*>(&CallTarget) + 1);
 
-void EndAsAsked(const std::wstring& how)
+[[noreturn]] __attribute__((noinline)) void Throw()
 {
+    throw std::bad_alloc();
+}
+
+DWORD GuardEnforced()
+{
+    // ProcessControlFlowGuardPolicy (7), bit 0: EnableControlFlowGuard; the query is Windows 8's.
+    using Query = BOOL(WINAPI*)(HANDLE, int, void*, SIZE_T);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy")));
+    DWORD policy = 0;
+    return query != nullptr && query(::GetCurrentProcess(), 7, &policy, sizeof policy) ? policy & 1
+                                                                                       : 0;
+}
+
+DWORD CallExport(const wchar_t* library, const wchar_t* name)
+{
+    const HMODULE module = ::LoadLibraryW(library);
+    const std::string narrow(name, name + std::wcslen(name));
+    using EntryPoint = UINT(WINAPI*)(DWORD);
+    const auto entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void (*)()>(
+        module != nullptr ? ::GetProcAddress(module, narrow.c_str()) : nullptr));
+    const DWORD result = entry != nullptr ? entry(0) : ::GetLastError();
+    if (module != nullptr)
+        ::FreeLibrary(module);
+    return result;
+}
+
+void EndAsAsked(int argc, wchar_t* argv[])
+{
+    const std::wstring how = argv[1];
     if (how == L"smash-stack")
         OverrunStackBuffer();
     else if (how == L"terminate")
@@ -140,6 +178,17 @@ void EndAsAsked(const std::wstring& how)
         ::ExitProcess(static_cast<DWORD>(__stack_chk_guard));
     else if (how == L"call-invalid-target")
         invalidTarget();
+    else if (how == L"guard-enforced")
+        ::ExitProcess(GuardEnforced());
+    else if (how == L"call-export" && argc > 3)
+        ::ExitProcess(CallExport(argv[2], argv[3]));
+    else if (how == L"throw-and-catch") {
+        try {
+            Throw();
+        } catch (const std::bad_alloc&) {
+            ::ExitProcess(kCaught);
+        }
+    }
 }
 
 }  // namespace
@@ -147,12 +196,11 @@ void EndAsAsked(const std::wstring& how)
 // NOLINTNEXTLINE(misc-use-internal-linkage): the C runtime's start-up calls it by name.
 int wmain(int argc, wchar_t* argv[])
 {
-    if (argc > 1)
-        EndAsAsked(argv[1]);
-
     const std::wstring record = Variable(L"STAND_IN_RECORD");
     if (!record.empty())
         Record(record);
+    if (argc > 1)
+        EndAsAsked(argc, argv);
 
     const std::wstring hold = Variable(L"STAND_IN_HOLD");
     const std::wstring leaveRunning = Variable(L"STAND_IN_LEAVE_RUNNING");

@@ -1,21 +1,27 @@
 // SPDX-FileCopyrightText: the Installer utilities authors
 // SPDX-License-Identifier: MIT
-// The library's entry point (linked with -e): seeds the stack guard when the
-// library is loaded, then hands over to the C runtime's own start-up, which
-// calls DllMain. Only kernel32 is used here, as befits code under the loader lock.
+// The library's entry point (linked with -e, and without the C runtime's
+// start-up objects): seeds the stack guard and starts the image when the
+// library is loaded, ends the image when it is unloaded. Nothing on the way
+// loads a DLL, as befits code under the loader lock.
 #include <windows.h>
 
+#include "image_lifetime.h"
 #include "stack_guard.h"
 
-extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, LPVOID reserved);
 // Named by the link line, not by any source.
 extern "C" BOOL WINAPI SeededLibraryEntry(HANDLE module, DWORD reason, LPVOID reserved);
 
-extern "C" __attribute__((no_stack_protector)) BOOL WINAPI SeededLibraryEntry(HANDLE module,
+// Not protected itself: it changes the very value a protected frame would check on return.
+extern "C" __attribute__((no_stack_protector)) BOOL WINAPI SeededLibraryEntry(HANDLE /*module*/,
                                                                               DWORD reason,
-                                                                              LPVOID reserved)
+                                                                              LPVOID /*reserved*/)
 {
-    if (reason == DLL_PROCESS_ATTACH)
+    if (reason == DLL_PROCESS_ATTACH) {
         SeedStackGuard();
-    return DllMainCRTStartup(module, reason, reserved);
+        StartImage();
+    } else if (reason == DLL_PROCESS_DETACH) {
+        EndImage();
+    }
+    return TRUE;
 }
