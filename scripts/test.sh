@@ -148,15 +148,9 @@ tier_coverage() {
 }
 
 tier_contract() {
-  echo "== Contract checks of dist/x86, and of the hardening of dist/x64"
-  /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x86 --symbols dist/symbols/x86 \
-    --objdump i686-w64-mingw32-objdump --forbid-path "$root" --junit "$results/contract.xml" \
-    --maps build/x86 --test-programs build/x86/tests/bin --notices THIRD-PARTY-NOTICES.md \
-    --kit "dist/${kits[0]}" --tests-kit "dist/$tests_kit"
-  /usr/bin/python3 tests/contract/check_binaries.py --dist dist/x64 --symbols dist/symbols/x64 --arch x64 \
-    --objdump x86_64-w64-mingw32-objdump --maps build/x64 --test-programs build/x64/tests/bin \
-    --junit "$results/contract_x64.xml"
-  add_suites contract contract_x64
+  echo "== Contract checks of dist/x86, of the hardening of dist/x64, and of the kits"
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/contract --junitxml="$results/contract.xml"
+  add_suites contract
 }
 
 tier_misc() {

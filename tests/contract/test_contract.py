@@ -1,11 +1,14 @@
 #!/usr/bin/python3
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-"""Contract checks of the shipped 32-bit binaries, and of the mitigations of their 64-bit twins.
+"""Contract checks of the shipped 32-bit images, of the hardening of their 64-bit twins and of the
+test programs that declare Control Flow Guard, and of the release and test kits: one pytest row
+each (`-k "Tarbel and imports"` runs one).
 
-Run with Debian's interpreter, /usr/bin/python3, which has python3-pefile; --help lists the options.
+Run with Debian's interpreter, /usr/bin/python3, which has pefile and pytest, after a build of
+both presets and the kits (scripts/build-kits.sh). The images, maps and kits are read from the
+checkout, or from a copy of its dist/ and build/ folders named by CONTRACT_ROOT.
 """
-import argparse
 import collections
 import functools
 import hashlib
@@ -22,22 +25,51 @@ import zipfile
 from pathlib import Path
 
 import pefile
+import pytest
 
-ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-sys.path.insert(0, os.path.join(ROOT, "scripts"))
+SOURCES = Path(__file__).resolve().parents[2]
+ROOT = Path(os.environ.get("CONTRACT_ROOT", SOURCES))
+sys.path.insert(0, str(SOURCES / "scripts"))
 from release_kit import linked_files  # noqa: E402
 
-DEFAULT_FORBIDDEN_PATHS = ["/work/", "/tmp/", "/build/"]
-MAX_TAIL_CALL_HOPS = 4
+FORBIDDEN_PATHS = ["/work/", "/tmp/", "/build/", str(SOURCES)]
+OBJDUMP = {"x86": "i686-w64-mingw32-objdump", "x64": "x86_64-w64-mingw32-objdump"}
 
 
 class Binary:
-    """One parsed file plus what the checks need from the command line."""
+    """One parsed image, with its linker's map and its disassembly, read when first needed."""
 
-    def __init__(self, path, opts):
-        self.path, self.opts = path, opts
-        self.data = Path(path).read_bytes()
+    def __init__(self, path, arch):
+        self.path, self.arch = Path(path), arch
+        self.data = self.path.read_bytes()
         self.pe = pefile.PE(data=self.data)
+
+    @functools.cached_property
+    def map_text(self):
+        return Path(ROOT, "build", self.arch, self.path.stem + ".map").read_text(encoding="utf-8", errors="replace")
+
+    @functools.cached_property
+    def function_names(self):
+        """{address: "NAME (OBJECT)"} of the map's symbols."""
+        return {int(m.group(3), 16): "%s (%s)" % (m.group(2), m.group(4)) for m in MAP_SYMBOL.finditer(self.map_text)
+                if m.group(1) != "0000"}
+
+    def map_address(self, match):
+        """The address of a map line's SECTION:OFFSET."""
+        section = self.pe.sections[int(match.group(1), 16) - 1]
+        return self.pe.OPTIONAL_HEADER.ImageBase + section.VirtualAddress + int(match.group(2), 16)
+
+    def in_code(self, address):
+        rva = address - self.pe.OPTIONAL_HEADER.ImageBase
+        return any(s.IMAGE_SCN_MEM_EXECUTE and s.VirtualAddress <= rva < s.VirtualAddress + s.Misc_VirtualSize
+                   for s in self.pe.sections)
+
+    @functools.cached_property
+    def function_starts(self):
+        """The map's symbols in code, and the starts of its code contributions: a function of a
+        runtime object may have no symbol of its own, but a section of its own."""
+        contributions = {self.map_address(m) for m in MAP_CONTRIBUTION.finditer(self.map_text)}
+        return sorted(a for a in set(self.function_names) | contributions if self.in_code(a))
 
     def resource_types(self):
         root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
@@ -63,7 +95,13 @@ class Binary:
 
     @functools.cached_property
     def disassembly(self):
-        return Disassembly(self.opts.objdump, self.path)
+        return Disassembly(OBJDUMP[self.arch], self.path)
+
+    def body(self, start):
+        """The instructions of the function at `start`, up to the next function's start."""
+        end = next((s for s in self.function_starts if s > start), float("inf"))
+        insns, index = self.disassembly.insns, self.disassembly.index
+        return list(itertools.takewhile(lambda i: i[0] < end, insns[index[start]:])) if start in index else []
 
 
 class Disassembly:
@@ -80,11 +118,6 @@ class Disassembly:
                 words.pop(0)
             self.insns.append((int(m.group(1), 16), words[0], " ".join(words[1:])))
         self.index = {a: i for i, (a, _, _) in enumerate(self.insns)}
-        # Stripped code has no symbols, so every direct call target and every code
-        # address taken as an immediate is treated as the start of a function.
-        called = {self.direct_target(ops) for _, mnem, ops in self.insns if mnem == "call"}
-        immediates = {int(imm, 16) for _, _, ops in self.insns for imm in re.findall(r"\$0x([0-9a-f]+)", ops)}
-        self.starts = (called - {None}) | (immediates & self.index.keys())
 
     @staticmethod
     def direct_target(ops):
@@ -97,55 +130,6 @@ class Disassembly:
         'call *0x...(%rip)  # 0x...'; None for any other instruction."""
         m = re.search(r"(?:^\*|# )0x([0-9a-f]+)$", ops) if mnem == "call" else None
         return int(m.group(1), 16) if m else None
-
-    def next_start(self, start, extra_starts):
-        return min((s for s in self.starts | extra_starts if s > start), default=float("inf"))
-
-    def body(self, start, end):
-        """The instructions from `start` up to, not including, `end`."""
-        return list(itertools.takewhile(lambda i: i[0] < end, self.insns[self.index[start]:]))
-
-    def stdcall_return_problem(self, start, export_starts, pop_bytes):
-        """Why the function at `start` does not end in `ret $pop_bytes`, or None."""
-        want = "$0x%x" % pop_bytes
-        for _ in range(MAX_TAIL_CALL_HOPS + 1):
-            if start not in self.index:
-                return "0x%x is not an instruction boundary in the disassembly" % start
-            end = self.next_start(start, export_starts)
-            body = self.body(start, end)
-            own_end = self.padded_end(body)
-            rets = [(a, ops) for a, mnem, ops in body if mnem.startswith("ret")]
-            tails = [(a, t) for a, mnem, ops in body if mnem == "jmp"
-                     for t in [self.direct_target(ops)] if t is not None and not start <= t < end]
-            ret_in_own = rets and rets[0][0] < own_end
-            if tails and (not rets or (tails[0][0] < own_end and not ret_in_own)):
-                start = tails[0][1]  # tail call: the callee's ret pops our argument
-                continue
-            if not rets:
-                return "no ret found between 0x%x and the next function" % start
-            if rets[0][1] != want:
-                return "first ret at 0x%x is 'ret %s', want 'ret %s'" % (rets[0][0], rets[0][1] or "(no operand)", want)
-            plain = [a for a, ops in rets if not ops and a < own_end]
-            return "plain ret at 0x%x (caller-cleans convention)" % plain[0] if plain else None
-        return "more than %d tail-call hops" % MAX_TAIL_CALL_HOPS
-
-    PADDING = re.compile(r"^(nop\w*( .*)?|xchg %ax,%ax|int3|lea 0x0\(%e[sd]i(,%eiz,1)?\),%e[sd]i|mov %e[sd]i,%e[sd]i)$")
-
-    def padded_end(self, body):
-        """Where alignment padding after a ret or jmp leads to code that nothing in `body` jumps to.
-
-        Functions that are never called directly can follow an export; such
-        unreferenced code is taken as the start of one of them."""
-        targets = {t for _, mnem, ops in body if mnem.startswith("j")
-                   for t in [self.direct_target(ops)] if t is not None}
-        after_exit = False
-        for addr, mnem, ops in body:
-            if self.PADDING.match(" ".join([mnem] + ops.split())):
-                continue
-            if after_exit and addr % 16 == 0 and addr not in targets:
-                return addr
-            after_exit = mnem.startswith("ret") or mnem == "jmp"
-        return float("inf")
 
 
 # --- checks: each takes (Binary, expected) and returns a list of problems ---
@@ -243,25 +227,14 @@ def check_exports(b, want):
     return (["%d ordinal-only export(s)" % unnamed] if unnamed else []) + differences("export ", names, want)
 
 
-def check_stdcall_return(b, want):
-    name, pop_bytes = want
-    rvas, _ = b.exports()
-    if name not in rvas:
-        return ["not exported"]
-    base = b.pe.OPTIONAL_HEADER.ImageBase
-    problem = b.disassembly.stdcall_return_problem(rvas[name] + base, {r + base for r in rvas.values()}, pop_bytes)
-    return [problem] if problem else []
-
-
-def build_paths_in(data, opts):
-    needles = DEFAULT_FORBIDDEN_PATHS + list(opts.forbid_path or [])
+def build_paths_in(data):
     # Wide-string copies count too (__FILEW__, wide literals).
-    return ["contains %r (%s)" % (n, enc) for n in needles for enc in ("ascii", "utf-16-le")
+    return ["contains %r (%s)" % (n, enc) for n in FORBIDDEN_PATHS for enc in ("ascii", "utf-16-le")
             if n.encode(enc) in data]
 
 
 def check_no_build_paths(b, _):
-    return build_paths_in(b.data, b.opts)
+    return build_paths_in(b.data)
 
 
 def check_timestamps(b, _):
@@ -346,15 +319,7 @@ def check_guard_complete(b, _):
     exports, the TLS callbacks, the initializer and terminator lists, and each function whose address
     (an immediate operand on x86, a rip-relative lea on x64) the code hands to an imported function or
     to one of the runtime's registrations (atexit and the like) with its next call."""
-    pe, base = b.pe, b.pe.OPTIONAL_HEADER.ImageBase
-    text = Path(b.opts.maps, Path(b.path).stem + ".map").read_text(encoding="utf-8", errors="replace")
-    code = [s for s in pe.sections if s.IMAGE_SCN_MEM_EXECUTE]
-    in_code = lambda va: any(s.VirtualAddress <= va - base < s.VirtualAddress + s.Misc_VirtualSize for s in code)
-    va = lambda m: base + pe.sections[int(m.group(1), 16) - 1].VirtualAddress + int(m.group(2), 16)
-    names = {int(m.group(3), 16): "%s (%s)" % (m.group(2), m.group(4)) for m in MAP_SYMBOL.finditer(text)
-             if m.group(1) != "0000"}
-    # A function of a runtime object may have no symbol of its own, but a section of its own.
-    starts = {a for a in names if in_code(a)} | {va(m) for m in MAP_CONTRIBUTION.finditer(text) if in_code(va(m))}
+    pe, base, names, starts = b.pe, b.pe.OPTIONAL_HEADER.ImageBase, b.function_names, set(b.function_starts)
     width, fmt = (8, "<Q") if pe.FILE_HEADER.Machine == 0x8664 else (4, "<I")
     pointers = lambda va, count: [struct.unpack(fmt, pe.get_data(va - base + i * width, width))[0] for i in range(count)]
     called = {base + pe.OPTIONAL_HEADER.AddressOfEntryPoint: "the entry point"}
@@ -363,9 +328,10 @@ def check_guard_complete(b, _):
     for address in itertools.takewhile(bool, (pointers(tls.struct.AddressOfCallBacks + i * width, 1)[0]
                                               for i in itertools.count())) if tls else []:
         called[address] = "a TLS callback"
-    for m in MAP_CONTRIBUTION.finditer(text):
+    for m in MAP_CONTRIBUTION.finditer(b.map_text):
         if INITIALIZER_LISTS.match(m.group(4)):
-            called.update({a: "an entry of " + m.group(4) for a in pointers(va(m), int(m.group(3), 16) // width) if a})
+            called.update({a: "an entry of " + m.group(4) for a in pointers(b.map_address(m), int(m.group(3), 16) // width)
+                           if a})
     insns, index = b.disassembly.insns, b.disassembly.index
     slots = {address: name for _, name, address in b.imported_functions()}
 
@@ -395,8 +361,7 @@ def check_guard_complete(b, _):
 
 def check_frame_list(b, _):
     """The unwind tables that the start-up registers run from its label to its zero word: all of .eh_frame."""
-    text = Path(b.opts.maps, Path(b.path).stem + ".map").read_text(encoding="utf-8", errors="replace")
-    found = {m.group(2): int(m.group(3), 16) for m in MAP_SYMBOL.finditer(text)}
+    found = {m.group(2): int(m.group(3), 16) for m in MAP_SYMBOL.finditer(b.map_text)}
     frames = [s for s in b.pe.sections if section_name(s) == ".eh_fram"]
     if len(frames) != 1:
         return ["%d .eh_frame sections, want 1" % len(frames)]
@@ -441,9 +406,9 @@ def check_pdb(b, _):
     want = Path(b.path).stem + ".pdb"
     if name != want:
         return ["CodeView names the PDB %r, want %r (the file name only)" % (name, want)]
-    path = os.path.join(b.opts.symbols or "", name)
-    if not os.path.isfile(path):
-        return ["no %s in the symbols folder %s" % (name, b.opts.symbols)]
+    path = Path(ROOT, "dist", "symbols", b.arch, name)
+    if not path.is_file():
+        return ["no %s" % path]
     guid, age = pdb_identity(path)
     image_guid = "{%s}" % str(uuid.UUID(cv.Signature_String[:32])).upper()  # pefile's string ends with the age
     if (guid, age) != (image_guid, cv.Age):
@@ -495,7 +460,7 @@ def check_stack_protector(b, minimum):
 
 
 def check_entry_seeds_guard(b, wanted):
-    """The entry point calls, before the C runtime starts, a function that reads the sources of the seed."""
+    """The entry point calls, among its first instructions, a function that reads the sources of the seed."""
     oh, dis = b.pe.OPTIONAL_HEADER, b.disassembly
     imports = {address: name for _, name, address in b.imported_functions()}
     entry = oh.ImageBase + oh.AddressOfEntryPoint
@@ -503,10 +468,7 @@ def check_entry_seeds_guard(b, wanted):
         return ["entry point 0x%x is not an instruction boundary" % entry]
     first = dis.insns[dis.index[entry]:dis.index[entry] + 24]
     for target in [dis.direct_target(ops) for _, mnem, ops in first if mnem == "call"]:
-        if target not in dis.index:
-            continue
-        body = dis.body(target, dis.next_start(target, set()))
-        called = {imports.get(dis.pointer_called(mnem, ops)) for _, mnem, ops in body}
+        called = {imports.get(dis.pointer_called(mnem, ops)) for _, mnem, ops in b.body(target)}
         if set(wanted) <= called:
             return []
     return ["the entry point calls no function that reads %s" % ", ".join(wanted)]
@@ -520,8 +482,8 @@ def check_mentions(b, want):
 
 def check_notices(b, _):
     """Every library archive or object file the linker's map shows giving code or data is named in the notices."""
-    notices = Path(b.opts.notices).read_text(encoding="utf-8")
-    linked = linked_files(Path(b.opts.maps, Path(b.path).stem + ".map"))
+    notices = Path(SOURCES, "THIRD-PARTY-NOTICES.md").read_text(encoding="utf-8")
+    linked = linked_files(Path(ROOT, "build", b.arch, b.path.stem + ".map"))
     return ["%s gives the image objects but the notices do not name it" % n
             for n in sorted(linked) if "`%s`" % n not in notices]
 
@@ -530,7 +492,7 @@ def check_notices(b, _):
 
 IMAGES = ["Tarbel.exe", "Quorvane.dll"]
 PDBS = ["Tarbel.pdb", "Quorvane.pdb"]
-CYCLONEDX_SCHEMAS = os.path.join(ROOT, "build/tools/node_modules/@cyclonedx/cyclonedx-library/res/schema")
+CYCLONEDX_SCHEMAS = os.path.join(SOURCES, "build/tools/node_modules/@cyclonedx/cyclonedx-library/res/schema")
 
 
 def sbom_problems(data, buildinfo):
@@ -561,7 +523,7 @@ def check_kit(kit, dist):
     want = {*IMAGES, "examples/quorvane-actions.wxs", "examples/prerequisites.nsi", "README.md",
             "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md", "BUILDINFO",
             "installer-utilities-%s.spdx" % version, "installer-utilities-%s.cdx.json" % version,
-            *("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))}
+            *("docs/" + f for f in os.listdir(os.path.join(SOURCES, "docs")) if f.endswith(".md"))}
     digest = lambda data: hashlib.sha256(data).hexdigest()
     shipped = {f: Path(dist, "x86", f).read_bytes() for f in IMAGES}
     shipped.update({f: Path(dist, "symbols", "x86", f).read_bytes() for f in PDBS})
@@ -645,7 +607,6 @@ CONTRACT = {name: own + X86_SHARED + [DLL_SEARCH[name], ("third-party-notices", 
         ("image", check_image, True),
         ("os-subsystem-version", check_versions, (6, 0)),
         ("exports", check_exports, QUORVANE_EXPORTS),
-        *[("stdcall-return " + n, check_stdcall_return, (n, 4)) for n in QUORVANE_EXPORTS],
         ("imports", check_imports, ["KERNEL32.dll", "USER32.dll", "msi.dll", "msvcrt.dll"]),
         ("resource-types", check_resource_types, ["RT_MANIFEST"]),
         ("manifest", check_manifest, 2),
@@ -653,78 +614,57 @@ CONTRACT = {name: own + X86_SHARED + [DLL_SEARCH[name], ("third-party-notices", 
 }.items()}
 
 
-def run(opts):
-    results = []  # (file, check, failure text or None)
-    for filename, checks in (CONTRACT_X64 if opts.arch == "x64" else CONTRACT).items():
-        path = os.path.join(opts.dist, filename)
-        if not os.path.isfile(path):
-            results.append((filename, "present", "file missing: %s" % path))
-            continue
-        try:
-            binary = Binary(path, opts)
-        except (OSError, pefile.PEFormatError) as e:
-            results.append((filename, "parse", "cannot read as PE: %s" % e))
-            continue
-        for name, check, want in checks:
-            try:
-                problems = check(binary, want)
-            except Exception as e:  # one broken check must not hide the others
-                problems = ["%s: %s" % (type(e).__name__, e)]
-            results.append((filename, name, "; ".join(problems) or None))
-    for path in sorted(Path(opts.test_programs).glob("*.exe")) if opts.test_programs else []:
-        binary = Binary(str(path), opts)
-        if binary.pe.OPTIONAL_HEADER.IMAGE_DLLCHARACTERISTICS_GUARD_CF:  # Windows checks only those that declare it
-            problems = check_guard_complete(binary, None)
-            results.append((path.name, "guard-cf-complete", "; ".join(problems) or None))
-    if opts.kit:
-        try:
-            rows = check_kit(opts.kit, os.path.dirname(os.path.abspath(opts.dist)))
-        except (OSError, zipfile.BadZipFile, AttributeError, ValueError) as e:
-            rows = [("read", ["%s: %s" % (type(e).__name__, e)])]
-        results += [(os.path.basename(opts.kit), name, "; ".join(problems) or None) for name, problems in rows]
-    if opts.tests_kit:  # it runs from wherever it is unpacked: no member may name a build folder
-        with zipfile.ZipFile(opts.tests_kit) as z:
-            found = ["%s %s" % (m, p) for m in z.namelist() for p in build_paths_in(z.read(m), opts)]
-        results.append((os.path.basename(opts.tests_kit), "no-build-paths", "; ".join(found) or None))
-    return results
+@functools.lru_cache(maxsize=None)
+def binary(path, arch):
+    return Binary(path, arch)
 
 
-def write_junit(path, results, name):
-    counts = {"tests": str(len(results)), "failures": str(sum(1 for r in results if r[2])), "errors": "0", "time": "0"}
-    suites = ET.Element("testsuites", name=name, **counts)
-    suite = ET.SubElement(suites, "testsuite", name=name, skipped="0", **counts)
-    for filename, name, why in results:
-        case = ET.SubElement(suite, "testcase", name=name, classname=filename, time="0")
-        if why:
-            ET.SubElement(case, "failure", message=why).text = why
-    ET.ElementTree(suites).write(path, encoding="utf-8", xml_declaration=True)
+def image_rows():
+    for arch, contract in (("x86", CONTRACT), ("x64", CONTRACT_X64)):
+        for image, checks in contract.items():
+            for name, check, want in checks:
+                yield pytest.param(arch, image, check, want, id="%s-%s-%s" % (arch, image, name))
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--dist", required=True, help="folder holding the shipped binaries")
-    ap.add_argument("--arch", choices=["x86", "x64"], default="x86",
-                    help="x86: the whole contract of the shipped files; x64: the twins' hardening")
-    ap.add_argument("--objdump", default="i686-w64-mingw32-objdump", help="objdump for the images' architecture")
-    ap.add_argument("--symbols", help="folder holding the binaries' PDBs")
-    ap.add_argument("--junit", help="write JUnit XML here")
-    ap.add_argument("--forbid-path", action="append", help="another path that must not appear (repeatable)")
-    ap.add_argument("--maps", help="folder holding the linker's maps, IMAGE.map")
-    ap.add_argument("--test-programs", help="folder of test programs whose guard tables to check too")
-    ap.add_argument("--notices", help="the third-party notices the maps are checked against")
-    ap.add_argument("--kit", help="the release archive to check against the dist folder")
-    ap.add_argument("--tests-kit", help="the test kit, to check for paths of the build machine")
-    opts = ap.parse_args()
-
-    results = run(opts)
-    for filename, name, why in results:
-        print("FAIL %s/%s: %s" % (filename, name, why) if why else "PASS %s/%s" % (filename, name))
-    if opts.junit:
-        write_junit(opts.junit, results, "contract" if opts.arch == "x86" else "contract_x64")
-    failed = sum(1 for r in results if r[2])
-    print("contract %s: %d passed, %d failed" % (opts.arch, len(results) - failed, failed))
-    return 2 if any(check == "present" for _, check, _ in results) else 1 if failed else 0
+@pytest.mark.parametrize("arch,image,check,want", image_rows())
+def test_image(arch, image, check, want):
+    problems = check(binary(Path(ROOT, "dist", arch, image), arch), want)
+    assert not problems, "; ".join(problems)
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+def guarded_test_programs():
+    """The test programs that declare the guard, which Windows then enforces on them."""
+    for arch in OBJDUMP:
+        for path in sorted(Path(ROOT, "build", arch, "tests", "bin").glob("*.exe")):
+            if binary(path, arch).pe.OPTIONAL_HEADER.IMAGE_DLLCHARACTERISTICS_GUARD_CF:
+                yield pytest.param(path, arch, id="%s-%s" % (arch, path.name))
+
+
+@pytest.mark.parametrize("path,arch", guarded_test_programs())
+def test_guard_table_of_test_program(path, arch):
+    problems = check_guard_complete(binary(path, arch), None)
+    assert not problems, "; ".join(problems)
+
+
+def kit_path(suffix=""):
+    version = Path(ROOT, "build", "x86", "VERSION").read_text().strip()
+    return Path(ROOT, "dist", "installer-utilities-%s%s.zip" % (version, suffix))
+
+
+@functools.lru_cache(maxsize=None)
+def kit_problems():
+    return dict(check_kit(str(kit_path()), str(Path(ROOT, "dist"))))
+
+
+@pytest.mark.parametrize("row", ["members", "sha256sums", "shipped-images", "buildinfo", "changelog",
+                                 "sbom-cyclonedx-1.5", "symbols"])
+def test_release_kit(row):
+    problems = kit_problems()[row]
+    assert not problems, "; ".join(problems)
+
+
+def test_tests_kit_names_no_build_folder():
+    # It runs from wherever it is unpacked.
+    with zipfile.ZipFile(kit_path("-tests")) as z:
+        found = ["%s %s" % (m, p) for m in z.namelist() for p in build_paths_in(z.read(m))]
+    assert not found, "; ".join(found)
