@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-# wine-prefix.sh PREFIX: makes PREFIX a fresh Wine prefix, the one way the host's tiers and tools
-# and the x86 machine's image get one. WINE names the Wine to run (default: the host's
+# wine-prefix.sh PREFIX: makes PREFIX a Wine prefix, the one way the host's tiers and tools and
+# the x86 machine's image get one; a prefix it made before is kept while its inputs (this script
+# and the Wine version) are the same. WINE names the Wine to run (default: the host's
 # /usr/lib/wine/wine64; the x86 machine's is `wine`); its wineserver is the one beside it.
 # Returns once the prefix's wineserver has written everything and ended.
 set -euo pipefail
@@ -10,6 +11,8 @@ prefix=$1
 wine=$(command -v "${WINE:-/usr/lib/wine/wine64}")
 wineserver=${wine%/*}/wineserver
 export WINEPREFIX=$prefix WINEDEBUG=-all
+inputs="$("$wine" --version) $(sha256sum <"$0")"
+[ "$(cat "$prefix/made-from" 2>/dev/null)" != "$inputs" ] || exit 0
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
 # Wine gives the setup of a new prefix five minutes before it fails the command, and under
@@ -29,3 +32,4 @@ done
 # in the prefix before any later program starts one.
 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 "$wineserver" -w
+printf '%s\n' "$inputs" >"$prefix/made-from"
