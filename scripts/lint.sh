@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
-# lint.sh format | tidy PRESET: the format check of every C and C++ file, or
-# clang-tidy over the project's sources in the preset's compile database; prints
-# each finding and exits non-zero on any. The x86 run reads the shipped product's
+# lint.sh format | tidy PRESET | shell | python: the format check of every C and
+# C++ file, clang-tidy over the project's sources in the preset's compile
+# database, shellcheck over every shell script, or pyflakes over every Python
+# file; prints each finding and exits non-zero on any. The x86 run reads the shipped product's
 # sources and only the tests that name an architecture: the others differ there
 # only in the types' sizes, which the strict x86 build's warnings already cover.
 set -euo pipefail
@@ -35,8 +36,15 @@ for entry in json.load(open(sys.argv[1])):
   echo "lint: clang-tidy read ${#sources[@]} files of preset $2"
   exit "$status"
   ;;
+shell)
+  # -x follows the files the scripts source. Nothing is left out.
+  git ls-files -z '*.sh' .ci/run | xargs -0 shellcheck -x
+  ;;
+python)
+  git ls-files -z '*.py' | xargs -0 pyflakes3
+  ;;
 *)
-  echo "usage: lint.sh format | tidy PRESET"
+  echo "usage: lint.sh format | tidy PRESET | shell | python"
   exit 2
   ;;
 esac

@@ -14,7 +14,7 @@ packages=("$@")
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 wixl msitools nsis
   osslsigncode openssl
-  python3 python3-pefile python3-jsonschema faketime unzip tzdata
+  python3 python3-pefile python3-jsonschema python3-pytest pyflakes3 shellcheck faketime unzip tzdata
   reuse
   googletest
 )

@@ -70,8 +70,11 @@ abandon_build() {
   local pids _
   pids=$(descendants $$)
   if [ -n "$pids" ]; then
+    # shellcheck disable=SC2086 # the list of process ids is meant to split
     kill -TERM $pids 2>/dev/null
+    # shellcheck disable=SC2086
     for _ in $(seq 50); do kill -0 $pids 2>/dev/null || break; sleep 0.1; done
+    # shellcheck disable=SC2086
     kill -KILL $pids 2>/dev/null
   fi
   unmount_below "$work"
@@ -87,6 +90,7 @@ started=$SECONDS
 # The guest uses the same Debian archive as the host: the one this machine is
 # configured to reach, never an address of our own choosing.
 repo_for() {
+  # shellcheck disable=SC2016 # apt-get's own format, not the shell's
   apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 2>/dev/null \
     | awk -v r="$1" '$1 == r { print $2; exit }'
 }

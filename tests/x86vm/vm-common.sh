@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-FileCopyrightText: the Installer utilities authors
 # SPDX-License-Identifier: MIT
 # Shared by guest-image.sh, run-in-guest.sh and selftest.sh; sourced, not run. Host side only:
