@@ -27,7 +27,6 @@ import zipfile
 from pathlib import Path
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-IMAGES = {"Tarbel.exe": "Tarbel", "Quorvane.dll": "Quorvane"}  # shipped file: its CMake target
 DOCUMENTS = ["README.md", "CONTRIBUTING.md", "LICENSE", "THIRD-PARTY-NOTICES.md", "CHANGELOG.md"]
 EXAMPLES = ["examples/quorvane-actions.wxs", "examples/prerequisites.nsi"]
 TRIPLE = "i686-w64-mingw32"
@@ -64,10 +63,15 @@ def sha256(path):
     return hashlib.sha256(Path(path).read_bytes()).hexdigest()
 
 
+def shipped_images(build):
+    """The shipped images' file names, each its CMake target's name and suffix, as BUILD/IMAGES lists them."""
+    return Path(build, "IMAGES").read_text().split()
+
+
 def linked_libraries(build):
     """One reading of the linker's maps, for BUILDINFO, the SBOM and the notices' licences:
     {image: [linked file names]} and, for each file, its path and Debian package (name, version, arch)."""
-    linked = {f: sorted(linked_files(os.path.join(build, t + ".map"))) for f, t in IMAGES.items()}
+    linked = {f: sorted(linked_files(os.path.join(build, Path(f).stem + ".map"))) for f in shipped_images(build)}
     found = {}
     for name in sorted(set().union(*linked.values())):
         path = os.path.realpath(run("clang-19", "--target=" + TRIPLE, "-print-file-name=" + name))
@@ -88,7 +92,7 @@ def sbom_document(name, version, built, linked, found, created):
     licences = notice_licences()
     components = [{"type": "application" if f.endswith(".exe") else "library", "bom-ref": f, "name": f,
                    "version": version, "hashes": [{"alg": "SHA-256", "content": sha256(built[f])}],
-                   "licenses": [{"license": {"id": "MIT"}}]} for f in IMAGES]
+                   "licenses": [{"license": {"id": "MIT"}}]} for f in sorted(linked)]
     for lib, (path, package, deb_version, arch) in sorted(found.items()):
         components.append({
             "type": "library", "bom-ref": "linked:" + lib, "name": lib, "version": deb_version,
@@ -96,8 +100,8 @@ def sbom_document(name, version, built, linked, found, created):
             "hashes": [{"alg": "SHA-256", "content": sha256(path)}],
             "licenses": [{"expression": licences[lib]}],
             "purl": "pkg:deb/debian/%s@%s?arch=%s" % (package, urllib.parse.quote(deb_version, safe=":~"), arch)})
-    dependencies = [{"ref": name, "dependsOn": sorted(IMAGES)}]
-    dependencies += [{"ref": f, "dependsOn": ["linked:" + lib for lib in linked[f]]} for f in IMAGES]
+    dependencies = [{"ref": name, "dependsOn": sorted(linked)}]
+    dependencies += [{"ref": f, "dependsOn": ["linked:" + lib for lib in linked[f]]} for f in sorted(linked)]
     dependencies += [{"ref": "linked:" + lib, "dependsOn": []} for lib in sorted(found)]
     bom = {"bomFormat": "CycloneDX", "specVersion": "1.5", "version": 1,
            "metadata": {"timestamp": created, "component": {
@@ -149,8 +153,9 @@ def main():
     version = Path(build, "VERSION").read_text().strip()
     commit, epoch = source_identity()
     name, created = "installer-utilities-" + version, time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch))
-    pdbs = {t + ".pdb": os.path.join(dist, "symbols", "x86", t + ".pdb") for t in IMAGES.values()}
-    built = {f: os.path.join(build, "Utility", "InstallerUtilities", f) for f in IMAGES}
+    images = shipped_images(build)
+    pdbs = {Path(f).stem + ".pdb": os.path.join(dist, "symbols", "x86", Path(f).stem + ".pdb") for f in images}
+    built = {f: os.path.join(build, "Utility", "InstallerUtilities", f) for f in images}
     linked, found = linked_libraries(build)
     # The release, not the point release: the package versions below are what must match.
     debian = platform.freedesktop_os_release()["VERSION"]
@@ -172,7 +177,7 @@ def main():
         "SHA-256 as built, before any signature (what a rebuild must give):",
         *("  %s  %s" % (sha256(p), f) for f, p in sorted({**built, **pdbs}.items())),
     ]
-    members = {f: Path(dist, "x86", f).read_bytes() for f in IMAGES}
+    members = {f: Path(dist, "x86", f).read_bytes() for f in images}
     docs = sorted("docs/" + f for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))
     members.update({p: Path(ROOT, p).read_bytes() for p in DOCUMENTS + docs + EXAMPLES})
     members["BUILDINFO"] = ("\n".join(buildinfo) + "\n").encode("utf-8")

@@ -14,16 +14,16 @@ import os
 import sys
 from pathlib import Path
 
-from release_kit import source_identity, write_zip
+from release_kit import shipped_images, source_identity, write_zip
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-IMAGES = ["Tarbel.exe", "Quorvane.dll"]
 
 
 def members_of(root, dist, arch):
     """{ARCH/name: bytes} for one architecture."""
     build = os.path.join(root, "build", arch, "tests")
-    members = {arch + "/dist/" + f: Path(dist, arch, f).read_bytes() for f in IMAGES}
+    members = {arch + "/dist/" + f: Path(dist, arch, f).read_bytes()
+               for f in shipped_images(os.path.join(root, "build", "x86"))}
     for folder, wanted in (("bin", (".exe",)), ("packages", (".msi", ".exe"))):
         names = sorted(f for f in os.listdir(os.path.join(build, folder)) if f.endswith(wanted))
         if not names:

@@ -30,7 +30,7 @@ import pytest
 SOURCES = Path(__file__).resolve().parents[2]
 ROOT = Path(os.environ.get("CONTRACT_ROOT", SOURCES))
 sys.path.insert(0, str(SOURCES / "scripts"))
-from release_kit import linked_files  # noqa: E402
+from release_kit import linked_files, shipped_images  # noqa: E402
 
 FORBIDDEN_PATHS = ["/work/", "/tmp/", "/build/", str(SOURCES)]
 OBJDUMP = {"x86": "i686-w64-mingw32-objdump", "x64": "x86_64-w64-mingw32-objdump"}
@@ -490,8 +490,8 @@ def check_notices(b, _):
 
 # --- the release kit: (check name, problems) for each row ---
 
-IMAGES = ["Tarbel.exe", "Quorvane.dll"]
-PDBS = ["Tarbel.pdb", "Quorvane.pdb"]
+IMAGES = shipped_images(Path(ROOT, "build", "x86"))
+PDBS = [Path(f).stem + ".pdb" for f in IMAGES]
 CYCLONEDX_SCHEMAS = os.path.join(SOURCES, "build/tools/node_modules/@cyclonedx/cyclonedx-library/res/schema")
 
 
@@ -624,6 +624,10 @@ def image_rows():
         for image, checks in contract.items():
             for name, check, want in checks:
                 yield pytest.param(arch, image, check, want, id="%s-%s-%s" % (arch, image, name))
+
+
+def test_every_shipped_image_has_its_rows():
+    assert sorted(CONTRACT) == sorted(CONTRACT_X64) == sorted(IMAGES)
 
 
 @pytest.mark.parametrize("arch,image,check,want", image_rows())
