@@ -10,27 +10,11 @@ root=$PWD
 
 scripts/setup.sh
 
-binaries=(dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/x64/Tarbel.exe dist/x64/Quorvane.dll)
-# Copied anew from the unsigned images in the build tree, so that a signature
-# is never applied twice.
-rm -f "${binaries[@]}"
-for preset in x86 x64; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-done
-
-# The release kit: both builds, the examples' sources, signatures when a
-# certificate is given, the archives to publish (from the x86 build, after
-# signing) and checksums of it all.
+# Both presets, signed when SIGN_PFX names a certificate, the release kit to publish and the
+# test kit (docs/windows-test-kit.md); the examples' sources beside them, and checksums of it all.
+scripts/build-kits.sh
 cp examples/quorvane-actions.wxs examples/prerequisites.nsi dist/
-if [ -n "${SIGN_PFX:-}" ]; then
-  scripts/sign.sh "${binaries[@]}"
-fi
-rm -f dist/installer-utilities-*.zip
-/usr/bin/python3 scripts/release_kit.py build/x86 dist
-# The test kit, to run the tests on Windows: docs/windows-test-kit.md.
-/usr/bin/python3 scripts/tests_kit.py . dist
-(cd dist && sha256sum "${binaries[@]#dist/}" quorvane-actions.wxs prerequisites.nsi symbols/*/*.pdb \
+(cd dist && sha256sum x86/* x64/* quorvane-actions.wxs prerequisites.nsi symbols/*/*.pdb \
   installer-utilities-*.zip >SHA256SUMS)
 
 export WINEPREFIX="$root/build/demo/wineprefix" WINEDEBUG=-all
@@ -38,7 +22,7 @@ wine64=/usr/lib/wine/wine64
 demo="$root/build/demo"
 rm -rf "$demo/tarbel" "$demo/package"
 mkdir -p "$demo/tarbel" "$demo/package"
-[ -d "$WINEPREFIX" ] || { echo "Preparing a Wine prefix for the demonstration..."; scripts/wine-prefix.sh "$WINEPREFIX"; }
+scripts/wine-prefix.sh "$WINEPREFIX"
 
 echo
 echo "== Tarbel.exe (x64 twin) beside a stand-in vcredist_x86.exe that answers 3010"
@@ -77,5 +61,5 @@ install_demo "STOP_EARLY ends the installation early, as a success (Wine runs th
 
 echo
 echo "Deliverables (dist/SHA256SUMS):"
-ls -l dist/x86/Tarbel.exe dist/x86/Quorvane.dll dist/installer-utilities-*.zip
+ls -l dist/x86/* dist/installer-utilities-*.zip
 sed 's/^/  /' dist/SHA256SUMS

@@ -25,9 +25,9 @@ mkdir -p "$report" "$build/test-results"
 # that a full Windows path, whatever drive the process's current folder is on.
 # Processes that end abnormally (TerminateProcess) leave no counts.
 export GCOV_PREFIX=Z:
-# Once more for a program that failed: Wine now and then fails a process start
-# outright. The first run's counts stay; they are counts of code that ran.
-ctest --preset coverage || ctest --preset coverage --rerun-failed
+# A program that failed runs once more (the preset's rule: Wine now and then fails a process
+# start outright). The first run's counts stay; they are counts of code that ran.
+ctest --preset coverage
 
 # CMake's compiler checks leave counting objects of their own at the top of the build tree.
 gcovr --root "$root" --object-directory "$build" --filter "$root/Utility/" \

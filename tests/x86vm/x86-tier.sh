@@ -3,9 +3,8 @@
 # SPDX-License-Identifier: MIT
 # x86-tier.sh RESULTS_DIR TESTS_KIT [/skip:PROGRAM]...: runs the test kit's run-tests.cmd
 # x86 (and the /skip: arguments) in the emulated x86 machine, as on Windows, and leaves
-# one GoogleTest XML per program in RESULTS_DIR, x86_<program>.xml. A program run twice
-# is added to RESULTS_DIR/reruns, with its first run's XML, if any, as x86_<program>.first.xml.
-# Exits non-zero when the guest does not come back; failed tests show in the XML.
+# one GoogleTest XML per program in RESULTS_DIR, x86_<program>.xml. Exits non-zero when a
+# program failed or the guest did not come back.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 results=$1
@@ -45,14 +44,16 @@ export INSTALLER_UTILITIES_CLOCK_YEAR=$year
 echo "guest clock: $(date -u +%FT%TZ)"
 for lane in 0 1; do
   # A lane's arguments are /skip:PROGRAM words, split here.
-  (cd "/tmp/job/$lane/$kit" && wine cmd /c run-tests.cmd x86 ${lanes[lane]} >"$job/lane$lane.txt" 2>&1) &
+  (cd "/tmp/job/$lane/$kit" && wine cmd /c run-tests.cmd x86 ${lanes[lane]} >"$job/lane$lane.txt" 2>&1
+   echo $? >"$job/lane$lane.status") &
 done
 wait
+status=0
 for lane in 0 1; do
   cp "/tmp/job/$lane/$kit/results/"x86_* results/ 2>/dev/null
-  cat "/tmp/job/$lane/$kit/results/reruns" >>results/all-reruns 2>/dev/null
+  [ "$(cat "lane$lane.status")" = 0 ] || status=1
 done
-exit 0
+exit $status
 JOB
 } >"$job/job.sh"
 
@@ -61,10 +62,10 @@ rc=0
 X86VM_CLOCK=$clock bash "$root/tests/x86vm/run-in-guest.sh" "$job" "${X86VM_TIMEOUT:-1500}" || rc=$?
 echo "x86 tier: guest run took $((SECONDS - started)) s"
 for lane in 0 1; do tr -d '\r' <"$job/lane$lane.txt" | sed "s/^/lane $lane: /"; done 2>/dev/null
+mkdir -p "$results"
 cp "$job"/results/x86_*.xml "$results/" 2>/dev/null || true
-tr -d '\r' <"$job/results/all-reruns" >>"$results/reruns" 2>/dev/null || true
 for log in "$job"/results/x86_*.log; do
-  [[ $log != *.first.log ]] && grep -q -E '^\[  FAILED  \]' "$log" 2>/dev/null || continue
+  grep -q -E '^\[  FAILED  \]' "$log" 2>/dev/null || continue
   echo "--- $(basename "$log" .log): failures"
   grep -a -E -B2 -A6 'Failure\r?$|^\[  FAILED  \]' "$log" | head -60
 done
