@@ -4,18 +4,18 @@
 # Measures the deliverables and prints a report: figures, and where they stand
 # against their goals; no figure ever makes it fail. Three benchmarks, each
 # described where the report starts it, each also measuring a baseline revision
-# (BENCH_BASELINE, default 1cb6e75, the last one built with GCC; "none" leaves
-# it out), exported from git and built with its own toolchain files.
+# (BENCH_BASELINE, default 3acf2dd, release 1.1.0; "none" leaves it out),
+# exported from git and built with its own toolchain files.
 # The timed sides take turns inside one run of the Windows driver per benchmark,
 # so that Wine starts once and slow drifts of the machine hit all sides alike.
-# BENCH_ROUNDS (default 300; BENCH_PAIRS is the older name) sets how many rounds
+# BENCH_ROUNDS (default 300) sets how many rounds
 # each timing benchmark runs, every side once a round.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 bench="$root/build/bench"
-rounds=${BENCH_ROUNDS:-${BENCH_PAIRS:-300}}
-baseline=${BENCH_BASELINE-1cb6e75}
+rounds=${BENCH_ROUNDS:-300}
+baseline=${BENCH_BASELINE-3acf2dd}
 warmup=3
 wine64=/usr/lib/wine/wine64
 mkdir -p "$bench/logs"
@@ -84,20 +84,14 @@ if [ "$baseline" != none ]; then
     quietly "baseline-configure-$arch.log" cmake -S "$base_dir/src" -B "$base_dir/out/$arch" -G Ninja \
       -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$base_dir/src/cmake/toolchain-$triple.cmake" \
       -DDIST_DIR="$base_dir/dist/$arch" -DSYMBOLS_DIR="$base_dir/dist/symbols/$arch" -DBUILD_TESTING=OFF
-    # Revisions before the move to clang link straight into DIST_DIR; later ones copy there.
-    shipped=
-    ! ninja -C "$base_dir/out/$arch" -t query Tarbel_shipped >/dev/null 2>&1 || shipped=_shipped
-    quietly "baseline-build-$arch.log" cmake --build "$base_dir/out/$arch" --target "Tarbel$shipped" "Quorvane$shipped"
+    quietly "baseline-build-$arch.log" cmake --build "$base_dir/out/$arch" --target Tarbel_shipped Quorvane_shipped
   done
   base_dist="$base_dir/dist"
 fi
 
 export WINEPREFIX="$bench/wineprefix" WINEDEBUG=-all
 unset STAND_IN_EXIT_CODE STAND_IN_HOLD STAND_IN_RECORD
-if [ ! -d "$WINEPREFIX" ]; then
-  echo "Preparing a Wine prefix for the benchmarks..."
-  quietly wineprefix.log scripts/wine-prefix.sh "$WINEPREFIX"
-fi
+quietly wineprefix.log scripts/wine-prefix.sh "$WINEPREFIX"
 
 printf '\n%s\n' "Installer utilities: benchmarks"
 printf '  %s\n' "$($wine64 --version), $(nproc) cores; BENCH_ROUNDS=$rounds; ${base_name:-no baseline}" \
