@@ -69,6 +69,19 @@ protected:
         return log.find(L"Action start ") != std::wstring::npos &&
                log.find(L": " + action + L".") != std::wstring::npos;
     }
+    // The log, for a failure message. On Windows, a launch that left neither its exit code nor an
+    // ERROR: line may have read an empty CustomActionData (README, "The WiX snippet").
+    std::string Diagnosis() const
+    {
+        const bool unexplained =
+            !RunningUnderWine() &&
+            log.find(L"Property(S): LaunchProcessReturnValue") == std::wstring::npos &&
+            log.find(L"ERROR: ") == std::wstring::npos;
+        const char* cause =
+            "RunConfigurationCheck may have read an empty CustomActionData (Windows may fill it "
+            "from the property named after the action).\n";
+        return (unexplained ? cause : "") + ToUtf8(log);
+    }
     std::wstring LaunchedCommand() const
     {
         return Quoted(packageDirectory / L"ExampleAppConfig.exe") + L" /check /quiet";
@@ -85,7 +98,7 @@ protected:
 TEST_F(MsiexecTest, AllActionsRunAndPublishTheirResults)
 {
     EXPECT_EQ(0u, Install(L"APPDIR=C:\\App\\", L"0"));
-    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 0")) << ToUtf8(log);
+    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 0")) << Diagnosis();
     EXPECT_TRUE(Logged(L"Property(S): AppdirNoTrailingBackslash = C:\\App"));
     EXPECT_TRUE(Logged(L"Property(S): APPDIR = C:\\App\\"));
     EXPECT_TRUE(ActionRan(L"RefreshEnvironment"));
@@ -100,7 +113,7 @@ TEST_F(MsiexecTest, DirectoryPropertyLosesItsTrailingBackslash)
     EXPECT_EQ(0u, Install(L"", L"0"));
     const std::wstring prefix = L"Property(S): APPDIR = ";
     const std::size_t at = log.find(L"\n" + prefix);
-    ASSERT_NE(std::wstring::npos, at) << ToUtf8(log);
+    ASSERT_NE(std::wstring::npos, at) << Diagnosis();
     const std::size_t valueStart = at + 1 + prefix.size();
     const std::wstring appdir =
         log.substr(valueStart, log.find_first_of(L"\r\n", valueStart) - valueStart);
@@ -112,7 +125,7 @@ TEST_F(MsiexecTest, DirectoryPropertyLosesItsTrailingBackslash)
 TEST_F(MsiexecTest, FailingConfigurationCheckFailsTheInstallation)
 {
     EXPECT_EQ(1603u, Install(L"", L"3010"));
-    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 3010")) << ToUtf8(log);
+    EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 3010")) << Diagnosis();
     EXPECT_TRUE(ActionRan(L"FailOnConfigurationCheck"));
     EXPECT_FALSE(ActionRan(L"RefreshEnvironment"));
 }
@@ -123,7 +136,7 @@ TEST_F(MsiexecTest, MissingConfigurationToolIsLoggedAndFailsTheInstallation)
     EXPECT_EQ(1603u, Install(L"", L"0"));
     EXPECT_TRUE(
         Logged(L"ERROR: CreateProcess() with command line: " + LaunchedCommand() + L" returned: 2"))
-        << ToUtf8(log);
+        << Diagnosis();
     EXPECT_EQ(std::wstring::npos, log.find(L"Property(S): LaunchProcessReturnValue"));
     EXPECT_FALSE(ActionRan(L"RemoveAppdirTrailingBackslash"));
 }
@@ -131,7 +144,7 @@ TEST_F(MsiexecTest, MissingConfigurationToolIsLoggedAndFailsTheInstallation)
 TEST_F(MsiexecTest, StoppingEarlyIsASuccess)
 {
     EXPECT_EQ(0u, Install(L"STOP_EARLY=1", L"0"));
-    EXPECT_TRUE(ActionRan(L"StopEarly")) << ToUtf8(log);
+    EXPECT_TRUE(ActionRan(L"StopEarly")) << Diagnosis();
     EXPECT_TRUE(Logged(L"Property(S): LaunchProcessReturnValue = 0"));
     // Windows ends the sequence at an action's 259 (ERROR_NO_MORE_ITEMS); Wine runs the rest.
     EXPECT_EQ(RunningUnderWine(), ActionRan(L"RefreshEnvironment"));
