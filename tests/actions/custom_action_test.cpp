@@ -46,13 +46,13 @@ TEST_F(CustomActionTest, AppdirLosesOneTrailingBackslash)
         const wchar_t* appdir;
         const wchar_t* result;
     } cases[] = {
-        {L"C:\\App\\", L"C:\\App"},
-        {L"C:\\App", L"C:\\App"},
-        {L"C:\\", L"C:"},
-        {L"\\", L""},                        // set to empty: the property ends up undefined
-        {L"C:\\App\\\\", L"C:\\App\\"},
-        {L"C:\\Pr\u00F8gram \u65E5\u672C\\", L"C:\\Pr\u00F8gram \u65E5\u672C"},
-        {L"C:\\[SECRET]\\{x}\\", L"C:\\[SECRET]\\{x}"},
+        {.appdir = L"C:\\App\\", .result = L"C:\\App"},
+        {.appdir = L"C:\\App", .result = L"C:\\App"},
+        {.appdir = L"C:\\", .result = L"C:"},
+        {.appdir = L"\\", .result = L""},  // set to empty: the property ends up undefined
+        {.appdir = L"C:\\App\\\\", .result = L"C:\\App\\"},
+        {.appdir = L"C:\\Pr\u00F8gram \u65E5\u672C\\", .result = L"C:\\Pr\u00F8gram \u65E5\u672C"},
+        {.appdir = L"C:\\[SECRET]\\{x}\\", .result = L"C:\\[SECRET]\\{x}"},
     };
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
@@ -100,13 +100,13 @@ TEST_F(CustomActionTest, LaunchPublishesTheChildsExitCodeWhateverItIs)
         const wchar_t* runsFor = nullptr;  // milliseconds
         bool checksHandles = false;        // exits with 1 when it holds the caller's handle
     } cases[] = {
-        {L" 1", L"1"},
-        {L" 0", L"0"},
-        {L" 0xFFFFFFFF", L"4294967295"},
-        {L" 0xC0000005", L"3221225477"},
-        {L" 259 \"quoted arg\" [SECRET] {x}", L"259"},
-        {L" 3010", L"3010", L"8000"},  // the wait has no time limit
-        {L" 0", L"0", nullptr, true},
+        {.arguments = L" 1", .published = L"1"},
+        {.arguments = L" 0", .published = L"0"},
+        {.arguments = L" 0xFFFFFFFF", .published = L"4294967295"},
+        {.arguments = L" 0xC0000005", .published = L"3221225477"},
+        {.arguments = L" 259 \"quoted arg\" [SECRET] {x}", .published = L"259"},
+        {.arguments = L" 3010", .published = L"3010", .runsFor = L"8000"},  // the wait has no limit
+        {.arguments = L" 0", .published = L"0", .checksHandles = true},
     };
     std::wstring expectedRecord;
     for (const auto& c : cases) {
@@ -134,8 +134,8 @@ TEST_F(CustomActionTest, CommandThatCannotStartIsLoggedVerbatim)
     const struct {
         const wchar_t* commandLine;
     } cases[] = {
-        {L"no-such-program.exe [SECRET] {braces} [\\[] [1] {{x}} %TEMP%"},
-        {L"   "},  // only spaces is not empty: it goes to CreateProcess as it is
+        {.commandLine = L"no-such-program.exe [SECRET] {braces} [\\[] [1] {{x}} %TEMP%"},
+        {.commandLine = L"   "},  // only spaces is not empty: it goes to CreateProcess as it is
     };
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
@@ -254,8 +254,8 @@ TEST_F(CustomActionTest, HungWindowsDoNotHoldTheBroadcast)
         DWORD hungFor;  // milliseconds before the broadcast
         int limitSeconds;
     } cases[] = {
-        {1, 0, 15},
-        {4, 6500, 10},
+        {.windows = 1, .hungFor = 0, .limitSeconds = 15},
+        {.windows = 4, .hungFor = 6500, .limitSeconds = 10},
     };
     for (const auto& c : cases) {
         std::vector<HungWindow> hung(static_cast<std::size_t>(c.windows));

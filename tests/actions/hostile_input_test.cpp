@@ -39,12 +39,12 @@ TEST(HostileInput, AppdirOfAnyTextLosesOnlyItsLastBackslash)
         const char* what;
         std::wstring appdir;
     } cases[] = {
-        {"1 MiB", huge},
-        {"outside the BMP", L"C:\\" + kOutsideTheBmp + L"\\"},
-        {"lone surrogate", L"C:\\x" + kLoneSurrogate + L"\\"},
-        {"ends in a lone surrogate", L"C:\\x" + kLoneSurrogate},
-        {"brackets, quotes, tabs and variables", L"C:\\" + kAwkward + L"\\"},
-        {"backslashes only", L"\\\\\\\\"},
+        {.what = "1 MiB", .appdir = huge},
+        {.what = "outside the BMP", .appdir = L"C:\\" + kOutsideTheBmp + L"\\"},
+        {.what = "lone surrogate", .appdir = L"C:\\x" + kLoneSurrogate + L"\\"},
+        {.what = "ends in a lone surrogate", .appdir = L"C:\\x" + kLoneSurrogate},
+        {.what = "brackets, quotes, tabs and variables", .appdir = L"C:\\" + kAwkward + L"\\"},
+        {.what = "backslashes only", .appdir = L"\\\\\\\\"},
     };
     for (const auto& c : cases) {
         InstallerSession session(SessionPackagePath());
@@ -64,12 +64,16 @@ TEST(HostileInput, CommandLinesThatCannotRunAreLoggedWhole)
         const char* what;
         std::wstring commandLine;
     } cases[] = {
-        {"longest command line", L"no-such-program.exe " + std::wstring(32766 - 20, L'x')},
-        {"longer than the platform takes", L"no-such-program.exe " + std::wstring(40000, L'y')},
-        {"1 MiB", std::wstring(std::size_t{1024} * 1024, L'z')},
-        {"outside the BMP", L"no-such-" + kOutsideTheBmp + L".exe"},
-        {"lone surrogate", L"no-such-" + kLoneSurrogate + L".exe " + kLoneSurrogate},
-        {"brackets, quotes, tabs and variables", L"no-such-program.exe " + kAwkward},
+        {.what = "longest command line",
+         .commandLine = L"no-such-program.exe " + std::wstring(32766 - 20, L'x')},
+        {.what = "longer than the platform takes",
+         .commandLine = L"no-such-program.exe " + std::wstring(40000, L'y')},
+        {.what = "1 MiB", .commandLine = std::wstring(std::size_t{1024} * 1024, L'z')},
+        {.what = "outside the BMP", .commandLine = L"no-such-" + kOutsideTheBmp + L".exe"},
+        {.what = "lone surrogate",
+         .commandLine = L"no-such-" + kLoneSurrogate + L".exe " + kLoneSurrogate},
+        {.what = "brackets, quotes, tabs and variables",
+         .commandLine = L"no-such-program.exe " + kAwkward},
     };
     for (const auto& c : cases) {
         InstallerSession session(SessionPackagePath());

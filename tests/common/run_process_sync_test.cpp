@@ -95,12 +95,18 @@ TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesCl
         const wchar_t* prefix;
         const wchar_t* message;
     } cases[] = {
-        {{true, 6, false, 0}, L"Error", L"Error: WaitForSingleObject() returned WAIT_FAILED"},
-        {{true, 6, false, 0}, L"ERROR", L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
-        {{false, 0, true, 5}, L"Error", L"Error: GetExitCodeProcess() returned: 5"},
-        {{false, 0, true, 0x80004005u},
-         L"ERROR",
-         L"ERROR: GetExitCodeProcess() returned: 2147500037"},
+        {.faults = {.failWait = true, .waitError = 6},
+         .prefix = L"Error",
+         .message = L"Error: WaitForSingleObject() returned WAIT_FAILED"},
+        {.faults = {.failWait = true, .waitError = 6},
+         .prefix = L"ERROR",
+         .message = L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
+        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 5},
+         .prefix = L"Error",
+         .message = L"Error: GetExitCodeProcess() returned: 5"},
+        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 0x80004005u},
+         .prefix = L"ERROR",
+         .message = L"ERROR: GetExitCodeProcess() returned: 2147500037"},
     };
     for (const auto& c : cases) {
         fake_process::Reset();

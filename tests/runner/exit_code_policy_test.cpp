@@ -8,15 +8,23 @@
 TEST(RunnerExitCodePolicy, MapsTheRedistributablesOutcome)
 {
     const struct {
-        bool ranToEnd;
         std::uint32_t childExitCode;
         int expected;
+        bool ranToEnd = true;
     } cases[] = {
-        {true, 0, 0},           {true, 5100, 0},          // 5100, 1638: a newer runtime is there
-        {true, 3010, 3010},     {true, 1603, 3},  {true, 1638, 0},
-        {true, 1, 3},           {true, 3011, 3},  {true, 0xC0000005u, 3},
-        {true, 0xFFFFFFFFu, 3}, {false, 0, 3},  // not run to its end: no exit code to trust
-        {false, 3010, 3},       {false, 5100, 3},
+        {.childExitCode = 0, .expected = 0},
+        {.childExitCode = 5100, .expected = 0},  // 5100, 1638: a newer runtime is there
+        {.childExitCode = 3010, .expected = 3010},
+        {.childExitCode = 1603, .expected = 3},
+        {.childExitCode = 1638, .expected = 0},
+        {.childExitCode = 1, .expected = 3},
+        {.childExitCode = 3011, .expected = 3},
+        {.childExitCode = 0xC0000005u, .expected = 3},
+        {.childExitCode = 0xFFFFFFFFu, .expected = 3},
+        // Not run to its end: no exit code to trust.
+        {.childExitCode = 0, .expected = 3, .ranToEnd = false},
+        {.childExitCode = 3010, .expected = 3, .ranToEnd = false},
+        {.childExitCode = 5100, .expected = 3, .ranToEnd = false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, ChooseRunnerExitCode(c.ranToEnd, c.childExitCode))

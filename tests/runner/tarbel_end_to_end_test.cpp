@@ -119,14 +119,15 @@ TEST_F(TarbelTest, MapsTheRedistributablesExitCodeAndLogsIt)
         DWORD expected;
         const wchar_t* runsFor = L"";  // milliseconds
     } cases[] = {
-        {L"0", "0", 0},
-        {L"5100", "5100", 0},
-        {L"3010", "3010", 3010},
-        {L"1603", "1603", 3},
-        {L"1638", "1638", 0},
-        {L"1", "1", 3},
-        {L"0xC0000005", "3221225477", 3},
-        {L"3010", "3010", 3010, L"8000"},  // the wait has no time limit
+        {.childExitCode = L"0", .logged = "0", .expected = 0},
+        {.childExitCode = L"5100", .logged = "5100", .expected = 0},
+        {.childExitCode = L"3010", .logged = "3010", .expected = 3010},
+        {.childExitCode = L"1603", .logged = "1603", .expected = 3},
+        {.childExitCode = L"1638", .logged = "1638", .expected = 0},
+        {.childExitCode = L"1", .logged = "1", .expected = 3},
+        {.childExitCode = L"0xC0000005", .logged = "3221225477", .expected = 3},
+        // The wait has no time limit.
+        {.childExitCode = L"3010", .logged = "3010", .expected = 3010, .runsFor = L"8000"},
     };
     for (const auto& c : cases) {
         fs::remove(Record());
@@ -144,11 +145,11 @@ TEST_F(TarbelTest, AnyArgumentRunsTheRedistributableNoneRunsNothing)
         const wchar_t* arguments;
         DWORD expected;
     } cases[] = {
-        {L"", 1},
-        {L"x", 3010},
-        {L"\"\"", 3010},                       // one empty argument still counts
-        {L"/? --help", 3010},
-        {L"\u00F1\u65E5 \"with space\"", 3010},
+        {.arguments = L"", .expected = 1},
+        {.arguments = L"x", .expected = 3010},
+        {.arguments = L"\"\"", .expected = 3010},  // one empty argument still counts
+        {.arguments = L"/? --help", .expected = 3010},
+        {.arguments = L"\u00F1\u65E5 \"with space\"", .expected = 3010},
     };
     const std::string earlier = "an earlier run's log\r\n";
     for (const auto& c : cases) {
@@ -186,11 +187,13 @@ TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
         fs::path directory;
         bool mayFallBack = false;
     } cases[] = {
-        {L"missing", scratch.path() / L"no such folder"},
+        {.what = L"missing", .directory = scratch.path() / L"no such folder"},
         // The "GetTempPathW function" page lists TMP, TEMP, USERPROFILE and the Windows
         // folder but leaves a TMP longer than the buffer undocumented: Wine fails, Windows
         // may go on down the list. Either way Tarbel starts nothing without its log.
-        {L"longer than the buffer", scratch.path() / longName, !RunningUnderWine()},
+        {.what = L"longer than the buffer",
+         .directory = scratch.path() / longName,
+         .mayFallBack = !RunningUnderWine()},
     };
     for (const auto& c : cases) {
         fs::remove(Record());
@@ -217,25 +220,32 @@ TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
     const fs::path linkedFolder = scratch.path() / L"linked";
     const struct {
         const char* what;
-        void (*plant)(const fs::path& log, const fs::path& victim);
         DWORD expected;
+        void (*plant)(const fs::path& log, const fs::path& victim) = nullptr;
         // A link made instead of plant: by mklink with these switches, under Wine by ln -s (a Unix
         // link, which Wine shows as the file or folder it leads to).
         const wchar_t* mklink = nullptr;
         bool isTheFolder = false;  // the temporary folder is the link, to another folder
     } cases[] = {
-        {"hard link to another file",
-         [](const fs::path& log, const fs::path& victim) {
-             ASSERT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
-         },
-         5},
-        {"symbolic link to another file", nullptr, 5, L""},
-        {"junction to another folder", nullptr, 5, L"/J "},
-        {"temporary folder that is a junction to another", nullptr, 5, L"/J ", true},
-        {"directory", [](const fs::path& log, const fs::path&) { fs::create_directory(log); }, 5},
-        {"earlier log longer than the new one",
-         [](const fs::path& log, const fs::path&) { WriteFileBytes(log, std::string(4096, 'x')); },
-         0},
+        {.what = "hard link to another file",
+         .expected = 5,
+         .plant =
+             [](const fs::path& log, const fs::path& victim) {
+                 ASSERT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
+             }},
+        {.what = "symbolic link to another file", .expected = 5, .mklink = L""},
+        {.what = "junction to another folder", .expected = 5, .mklink = L"/J "},
+        {.what = "temporary folder that is a junction to another",
+         .expected = 5,
+         .mklink = L"/J ",
+         .isTheFolder = true},
+        {.what = "directory",
+         .expected = 5,
+         .plant = [](const fs::path& log, const fs::path&) { fs::create_directory(log); }},
+        {.what = "earlier log longer than the new one",
+         .expected = 0,
+         .plant = [](const fs::path& log,
+                     const fs::path&) { WriteFileBytes(log, std::string(4096, 'x')); }},
     };
     // Wine starts a Unix program without a handle to wait on: its work is waited for instead.
     const auto unix = [this](const std::wstring& command, bool logThen) {
