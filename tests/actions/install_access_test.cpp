@@ -21,8 +21,6 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
-
 class InstallAccessTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -7,6 +7,7 @@
 
 #include "child_process.h"
 #include "fake_process_platform.h"
+#include "process_messages.h"
 #include "run_process_sync.h"
 #include "scoped_state.h"
 #include "test_paths.h"
@@ -80,10 +81,8 @@ TEST_F(RunProcessSyncTest, AMissingProgramIsReportedOnceWithTheErrorCodeAndNothi
         reports.clear();
         std::uint32_t exitCode = 77;
         EXPECT_FALSE(Run(commandLine, prefix, exitCode));
-        ASSERT_EQ(1u, reports.size());
-        EXPECT_EQ(std::wstring(prefix) + L": CreateProcess() with command line: " + commandLine +
-                      L" returned: 2",
-                  reports[0]);
+        EXPECT_EQ(std::vector<std::wstring>{CreateProcessFailedMessage(prefix, commandLine, 2)},
+                  reports);
         EXPECT_EQ(std::vector<std::wstring>{L"report"}, fake_process::Events());
     }
 }

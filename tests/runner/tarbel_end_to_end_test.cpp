@@ -12,6 +12,7 @@
 
 #include "abnormal_end.h"
 #include "child_process.h"
+#include "process_messages.h"
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
@@ -176,7 +177,7 @@ TEST_F(TarbelTest, MissingRedistributableIsLoggedWithTheErrorCode)
     fs::remove(app / L"vcredist_x86.exe");
     EXPECT_EQ(3u, RunTarbel(L"x", Environment()));
     ExpectLogHoldsOnly(
-        "Error: CreateProcess() with command line: vcredist_x86.exe /quiet /norestart returned: 2");
+        ToUtf8(CreateProcessFailedMessage(L"Error", L"vcredist_x86.exe /quiet /norestart", 2)));
 }
 
 TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)

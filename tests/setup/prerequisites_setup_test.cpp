@@ -13,6 +13,7 @@
 #include <string>
 
 #include "child_process.h"
+#include "process_messages.h"
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
@@ -61,8 +62,7 @@ TEST(PrerequisitesSetupTest, ActsOnEachOfTarbelsAnswers)
          .expected = 1603,
          .setupLog = failed,
          .tarbelLog =
-             "Error: CreateProcess() with command line: vcredist_x86.exe /quiet /norestart "
-             "returned: 2",
+             ToUtf8(CreateProcessFailedMessage(L"Error", L"vcredist_x86.exe /quiet /norestart", 2)),
          .setup = L"prerequisites_setup_no_redistributable.exe"},
         {.exitCode = L"0",
          .expected = 1603,

@@ -4,9 +4,10 @@
 
 #include <msiquery.h>
 
-#include <gtest/gtest.h>
+#include <cwchar>
 
 #include "allocation_failure.h"
+#include "process_messages.h"
 #include "test_paths.h"
 
 namespace {
@@ -53,9 +54,21 @@ void InstallerSession::SetProperty(const std::wstring& name, const std::wstring&
 
 // One session is open at a time, and the lines are its own.
 // NOLINTNEXTLINE(readability-convert-member-functions-to-static)
-const std::vector<std::wstring>& InstallerSession::LogLines() const
+const Lines& InstallerSession::LogLines() const
 {
     return capturedLines;
+}
+
+::testing::AssertionResult InstallerSession::LoggedOnlyFailedStartsOf(
+    const std::wstring& commandLine) const
+{
+    for (const std::wstring& line : LogLines()) {
+        const std::size_t code = line.find_last_not_of(L"0123456789") + 1;
+        const auto error = static_cast<std::uint32_t>(std::wcstoul(&line[code], nullptr, 10));
+        if (code == line.size() || line != CreateProcessFailedMessage(L"ERROR", commandLine, error))
+            return ::testing::AssertionFailure() << "logged: " << ToUtf8(line.substr(0, 200));
+    }
+    return ::testing::AssertionSuccess();
 }
 
 std::wstring ReadProperty(MSIHANDLE install, const std::wstring& name)

@@ -5,9 +5,13 @@
 #include <windows.h>
 #include <msi.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
+
+using Lines = std::vector<std::wstring>;
 
 // A real installation session of Wine's (or Windows') installer on a package,
 // as the installer hands it to a custom action, with the information lines
@@ -23,7 +27,10 @@ public:
     std::wstring Property(const std::wstring& name) const;
     void SetProperty(const std::wstring& name, const std::wstring& value) const;
     // The information lines logged since the session opened, formatted as the log shows them.
-    const std::vector<std::wstring>& LogLines() const;
+    const Lines& LogLines() const;
+    // Whether each is the custom actions' report of a failed start of the command line, whatever
+    // the error code: CreateProcessFailedMessage's, whose wording process_messages_test checks.
+    ::testing::AssertionResult LoggedOnlyFailedStartsOf(const std::wstring& commandLine) const;
 
 private:
     MSIHANDLE handle_ = 0;
