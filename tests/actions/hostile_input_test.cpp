@@ -45,14 +45,14 @@ TEST(HostileInput, AppdirOfAnyTextLosesOnlyItsLastBackslash)
         {.what = "backslashes only", .appdir = L"\\\\\\\\"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         InstallerSession session(SessionPackagePath());
         session.SetProperty(L"APPDIR", c.appdir);
-        EXPECT_EQ(0u, CallEntryPoint("_RemoveAppdirTrailingBackslash@4", session.handle()))
-            << c.what;
+        EXPECT_EQ(0u, CallEntryPoint("_RemoveAppdirTrailingBackslash@4", session.handle()));
         const std::wstring expected =
             c.appdir.back() == L'\\' ? c.appdir.substr(0, c.appdir.size() - 1) : c.appdir;
-        EXPECT_TRUE(expected == session.Property(L"AppdirNoTrailingBackslash")) << c.what;
-        EXPECT_EQ(Lines{}, session.LogLines()) << c.what;
+        EXPECT_TRUE(expected == session.Property(L"AppdirNoTrailingBackslash"));
+        EXPECT_EQ(Lines{}, session.LogLines());
     }
 }
 
@@ -78,9 +78,9 @@ TEST(HostileInput, CommandLinesThatCannotRunAreLoggedWhole)
         {.what = "only spaces", .commandLine = L"   "},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         InstallerSession session(SessionPackagePath());
         session.SetProperty(L"CustomActionData", c.commandLine);
-        SCOPED_TRACE(c.what);
         EXPECT_EQ(1603u, CallEntryPoint("_LaunchProcessSync@4", session.handle()));
         EXPECT_EQ(1u, session.LogLines().size());
         // Verbatim: a [SECRET] in it is not the property's value (hunter2) in the log.

@@ -194,7 +194,7 @@ TEST_F(InstallAccessTest, RunningOutOfMemoryAnywhereFailsTheActionAndTheNextCall
         const UINT unhindered = c.call(session.handle());
         const int allocations = AllocationsCounted();
         DisarmAllocationFailure();
-        ASSERT_GT(allocations, 0);
+        EXPECT_GT(allocations, 0);
 
         for (int allowed = 0; allowed < allocations; ++allowed) {
             FailAllocationsAfter(allowed);

@@ -40,11 +40,11 @@ TEST_F(RunProcessSyncTest, HandsBackTheChildsExitCodeWhateverItIs)
 {
     const std::uint32_t codes[] = {0, 1, 259, 3010, 5100, 0xC0000005u, 0xFFFFFFFFu};
     for (const std::uint32_t code : codes) {
+        SCOPED_TRACE(code);
         fake_process::Reset();
         std::uint32_t exitCode = 12345;
-        ASSERT_TRUE(
-            Run(Quoted(StandInChildPath()) + L" " + std::to_wstring(code), L"Error", exitCode))
-            << code;
+        EXPECT_TRUE(
+            Run(Quoted(StandInChildPath()) + L" " + std::to_wstring(code), L"Error", exitCode));
         EXPECT_EQ(code, exitCode);
         EXPECT_TRUE(reports.empty());
         EXPECT_EQ((std::vector<std::wstring>{L"start", L"close process", L"close thread"}),
@@ -67,7 +67,7 @@ TEST_F(RunProcessSyncTest, PassesTheCommandLineUnchanged)
     std::wstring expected;
     for (const std::wstring& commandLine : commandLines) {
         std::uint32_t exitCode = 0;
-        ASSERT_TRUE(Run(commandLine, L"ERROR", exitCode));
+        EXPECT_TRUE(Run(commandLine, L"ERROR", exitCode)) << ToUtf8(commandLine);
         expected += commandLine + L"\n";
     }
     EXPECT_EQ(expected, ReadUtf8File(record));

@@ -104,8 +104,9 @@ TEST(LogLine, LocalTimeFollowsTheTimeZoneVariable)
     for (const auto& c : cases) {
         const FixedZone zone(c.zone);
         const std::optional<std::tm> local = LocalTimeOf(c.seconds);
-        ASSERT_TRUE(local.has_value()) << c.seconds;
-        EXPECT_EQ(c.text, FormatTimestamp(*local)) << c.zone;
+        EXPECT_TRUE(local.has_value()) << c.seconds;
+        if (local)
+            EXPECT_EQ(c.text, FormatTimestamp(*local)) << c.zone;
     }
 }
 

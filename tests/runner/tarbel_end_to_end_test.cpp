@@ -154,9 +154,10 @@ TEST_F(TarbelTest, AnyArgumentRunsTheRedistributableNoneRunsNothing)
     };
     const std::string earlier = "an earlier run's log\r\n";
     for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.arguments));
         WriteFileBytes(Log(), earlier);
         fs::remove(Record());
-        EXPECT_EQ(c.expected, RunTarbel(c.arguments, Environment(L"3010"))) << ToUtf8(c.arguments);
+        EXPECT_EQ(c.expected, RunTarbel(c.arguments, Environment(L"3010")));
         if (c.expected == 1) {
             EXPECT_EQ(earlier, ReadFileBytes(Log()));
             EXPECT_FALSE(fs::exists(Record()));

@@ -71,25 +71,25 @@ TEST(PrerequisitesSetupTest, ActsOnEachOfTarbelsAnswers)
          .setup = L"prerequisites_setup_no_tarbel.exe"},
     };
     for (const auto& c : cases) {
-        const std::string what = ToUtf8(c.setup) + ", redistributable answering " +
-                                 ToUtf8(c.exitCode) +
-                                 (c.tarbelLogHeld ? ", Tarbel's log held" : "");
+        SCOPED_TRACE(ToUtf8(c.setup) + ", redistributable answering " + ToUtf8(c.exitCode) +
+                     (c.tarbelLogHeld ? ", Tarbel's log held" : ""));
         fs::remove_all(temp);
         fs::create_directories(temp);
         KernelHandle held;
         if (c.tarbelLogHeld) {
             held.reset(::CreateFileW((temp / L"ovt18helper.log").c_str(), GENERIC_WRITE, 0, nullptr,
                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-            ASSERT_NE(INVALID_HANDLE_VALUE, held.get()) << what;
+            EXPECT_NE(INVALID_HANDLE_VALUE, held.get());
+            if (held.get() == INVALID_HANDLE_VALUE)
+                continue;
         }
         EXPECT_EQ(c.expected, RunProcess(Quoted(PackagesDirectory() / c.setup) + L" /S",
                                          {{L"TMP", temp.wstring()},
                                           {L"TEMP", temp.wstring()},
                                           {L"STAND_IN_EXIT_CODE", c.exitCode}},
-                                         scratch.path()))
-            << what;
+                                         scratch.path()));
         held.reset();
-        EXPECT_EQ(c.setupLog, ReadFileBytes(temp / L"prerequisites-setup.log")) << what;
+        EXPECT_EQ(c.setupLog, ReadFileBytes(temp / L"prerequisites-setup.log"));
 
         // The extracted payload is gone: only the logs stay behind.
         std::set<fs::path> left;
@@ -98,16 +98,15 @@ TEST(PrerequisitesSetupTest, ActsOnEachOfTarbelsAnswers)
         std::set<fs::path> logs{L"prerequisites-setup.log"};
         if (c.tarbelLog)
             logs.insert(L"ovt18helper.log");
-        EXPECT_EQ(logs, left) << what;
+        EXPECT_EQ(logs, left);
 
         if (c.tarbelLog && !c.tarbelLog->empty()) {
             // One line, after a time stamp such as "Thu Jan 05 09:07:03 2017".
             const std::string tarbelLog = ReadFileBytes(temp / L"ovt18helper.log");
             EXPECT_EQ(": " + *c.tarbelLog + "\r\n",
-                      tarbelLog.substr(std::min<std::size_t>(24, tarbelLog.size())))
-                << what;
+                      tarbelLog.substr(std::min<std::size_t>(24, tarbelLog.size())));
         } else if (c.tarbelLog) {
-            EXPECT_EQ(0u, fs::file_size(temp / L"ovt18helper.log")) << what;
+            EXPECT_EQ(0u, fs::file_size(temp / L"ovt18helper.log"));
         }
     }
 }
