@@ -23,6 +23,9 @@ const char kTimestampPattern[] =
     "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
     "(0[1-9]|[12][0-9]|3[01]) ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9] ([0-9]{4})";
 
+const std::string kResultLine = "Exit code for Visual C++ Redistributable for Visual Studio 2013: ";
+const std::string kVictimBytes = "somebody else's file\r\n";
+
 bool IsRunning(const wchar_t* program)
 {
     const KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -58,6 +61,7 @@ protected:
     fs::path Log() const { return temp / L"ovt18helper.log"; }
     fs::path Record() const { return scratch.path() / L"starts.txt"; }
     std::wstring Starts() const { return ReadUtf8File(Record()); }
+    fs::path Victim() const { return scratch.path() / L"victim.txt"; }
 
     EnvironmentOverrides Environment(const std::wstring& childExitCode = L"0") const
     {
@@ -76,9 +80,32 @@ protected:
         const DWORD code = RunProcess(commandLine, environment, elsewhere);
         EXPECT_NE(kAbnormalEndCode, code)
             << "Tarbel failed fast: its stack guard or an abnormal end stopped it, or, on Windows, "
-               "a "
-               "call that its Control Flow Guard table does not list, as it started or ended";
+               "a call that its Control Flow Guard table does not list, as it started or ended";
         return code;
+    }
+
+    // Windows' own way to make a link; under Wine it makes none.
+    bool Mklink(const std::wstring& switches, const fs::path& link, const fs::path& target) const
+    {
+        return RunProcess(L"cmd.exe /c mklink " + switches + Quoted(link) + L" " + Quoted(target),
+                          {}, scratch.path()) == 0;
+    }
+
+    // A user who can write to the temporary folder (SYSTEM's is shared, an elevated run's is the
+    // user's) must not be able to turn the log into a write onto another file: whatever was planted
+    // at the log's name, or made of the folder itself, the victim and the other folder stay as they
+    // were, and nothing starts without a log of Tarbel's own.
+    void ExpectPlantLeftAlone(DWORD expected, const fs::path& temporary) const
+    {
+        EnvironmentOverrides environment = Environment();
+        environment[L"TMP"] = environment[L"TEMP"] = temporary.wstring();
+        EXPECT_EQ(expected, RunTarbel(L"x", environment));
+        EXPECT_EQ(kVictimBytes, ReadFileBytes(Victim()));
+        EXPECT_FALSE(fs::exists(elsewhere / L"ovt18helper.log"));
+        if (expected == 5)
+            EXPECT_FALSE(fs::exists(Record()));
+        else
+            ExpectLogHoldsOnly(kResultLine + "0");
     }
 
     // One line, stamped with this year. The emulated x86 machine runs these
@@ -107,8 +134,6 @@ protected:
     const fs::path temp;
     const fs::path elsewhere;
 };
-
-const std::string kResultLine = "Exit code for Visual C++ Redistributable for Visual Studio 2013: ";
 
 }  // namespace
 
@@ -215,11 +240,6 @@ TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
 
 TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
 {
-    // A user who can write to the temporary folder (SYSTEM's is shared, an elevated run's is the
-    // user's) must not be able to turn the log into a write onto another file.
-    const fs::path victim = scratch.path() / L"victim.txt";
-    const std::string victimBytes = "somebody else's file\r\n";
-    const fs::path linkedFolder = scratch.path() / L"linked";
     const struct {
         const char* what;
         DWORD expected;
@@ -227,20 +247,15 @@ TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
         // A link made instead of plant: by mklink with these switches, under Wine by ln -s (a Unix
         // link, which Wine shows as the file or folder it leads to).
         const wchar_t* mklink = nullptr;
-        bool isTheFolder = false;  // the temporary folder is the link, to another folder
     } cases[] = {
         {.what = "hard link to another file",
          .expected = 5,
          .plant =
              [](const fs::path& log, const fs::path& victim) {
-                 ASSERT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
+                 EXPECT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
              }},
         {.what = "symbolic link to another file", .expected = 5, .mklink = L""},
         {.what = "junction to another folder", .expected = 5, .mklink = L"/J "},
-        {.what = "temporary folder that is a junction to another",
-         .expected = 5,
-         .mklink = L"/J ",
-         .isTheFolder = true},
         {.what = "directory",
          .expected = 5,
          .plant = [](const fs::path& log, const fs::path&) { fs::create_directory(log); }},
@@ -256,48 +271,40 @@ TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
             ::Sleep(20);
         return fs::exists(Log()) == logThen;
     };
-    const auto makeLink = [&](const wchar_t* switches, const fs::path& link,
-                              const fs::path& target) {
-        if (!RunningUnderWine())
-            return RunProcess(L"cmd.exe /c mklink " + std::wstring(switches) + Quoted(link) + L" " +
-                                  Quoted(target),
-                              {}, scratch.path()) == 0;
-        // Wine shows no link at a folder: a Unix link there is just the folder it leads to.
-        return link == Log() &&
-               unix(L"ln -s ../" + target.filename().wstring() + L" ovt18helper.log", true);
-    };
     std::string notMade;
     for (const auto& c : cases) {
-        WriteFileBytes(victim, victimBytes);
+        SCOPED_TRACE(c.what);
+        WriteFileBytes(Victim(), kVictimBytes);
         fs::remove(Record());
-        const fs::path target =
-            c.isTheFolder || (c.mklink != nullptr && *c.mklink != L'\0') ? elsewhere : victim;
+        const fs::path target = c.mklink != nullptr && *c.mklink != L'\0' ? elsewhere : Victim();
+        const std::wstring unixLink =
+            L"ln -s ../" + target.filename().wstring() + L" ovt18helper.log";
         if (c.plant != nullptr) {
-            c.plant(Log(), victim);
-        } else if (!makeLink(c.mklink, c.isTheFolder ? linkedFolder : Log(), target)) {
+            c.plant(Log(), Victim());
+        } else if (RunningUnderWine() ? !unix(unixLink, true) : !Mklink(c.mklink, Log(), target)) {
             notMade += std::string(c.what) + "; ";
             continue;
         }
-        EnvironmentOverrides environment = Environment();
-        if (c.isTheFolder)
-            environment[L"TMP"] = environment[L"TEMP"] = linkedFolder.wstring();
-        EXPECT_EQ(c.expected, RunTarbel(L"x", environment)) << c.what;
-        EXPECT_EQ(victimBytes, ReadFileBytes(victim)) << c.what;
-        EXPECT_FALSE(fs::exists(elsewhere / L"ovt18helper.log")) << c.what;
-        if (c.expected == 5)
-            EXPECT_FALSE(fs::exists(Record())) << c.what;
-        else
-            ExpectLogHoldsOnly(kResultLine + "0");
-        // The link, or a junction to the empty folder, not its target.
+        ExpectPlantLeftAlone(c.expected, temp);
+        // The link or junction, not its target.
         if (RunningUnderWine())
-            EXPECT_TRUE(unix(L"rm -rf ovt18helper.log", false)) << c.what;
+            EXPECT_TRUE(unix(L"rm -rf ovt18helper.log", false));
         else
-            fs::remove_all(c.isTheFolder ? linkedFolder : Log());
+            fs::remove_all(Log());
     }
     if (!notMade.empty())
+        GTEST_SKIP() << "not made (a symbolic link needs the right): " << notMade;
+}
+
+TEST_F(TarbelTest, TemporaryFolderThatIsAJunctionIsLeftAloneAndNothingStarts)
+{
+    if (RunningUnderWine())
         GTEST_SKIP()
-            << "not made (a symbolic link needs the right; Wine shows no link at a folder): "
-            << notMade;
+            << "Wine shows no link at a folder: a Unix link there is the folder it leads to";
+    const fs::path linked = scratch.path() / L"linked";
+    WriteFileBytes(Victim(), kVictimBytes);
+    ASSERT_TRUE(Mklink(L"/J ", linked, elsewhere));
+    ExpectPlantLeftAlone(5, linked);
 }
 
 TEST_F(TarbelTest, ProcessLeftRunningByTheRedistributableHoldsNothingOfTarbels)
