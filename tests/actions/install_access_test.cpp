@@ -17,6 +17,7 @@
 #include "fake_process_platform.h"
 #include "install_access.h"
 #include "installer_session.h"
+#include "process_messages.h"
 #include "test_paths.h"
 
 namespace {
@@ -132,12 +133,11 @@ TEST_F(InstallAccessTest, ChildThatCannotBeWaitedForOrReadFailsTheLaunch)
 {
     const struct {
         fake_process::Faults faults;
-        const wchar_t* logged;
+        std::wstring logged;
     } cases[] = {
-        {.faults = {.failWait = true, .waitError = 6},
-         .logged = L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
+        {.faults = {.failWait = true, .waitError = 6}, .logged = WaitFailedMessage(L"ERROR")},
         {.faults = {.failExitCodeRead = true, .exitCodeReadError = 5},
-         .logged = L"ERROR: GetExitCodeProcess() returned: 5"},
+         .logged = ExitCodeUnreadableMessage(L"ERROR", 5)},
     };
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());

@@ -92,20 +92,11 @@ TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesCl
     const struct {
         fake_process::Faults faults;
         const wchar_t* prefix;
-        const wchar_t* message;
     } cases[] = {
-        {.faults = {.failWait = true, .waitError = 6},
-         .prefix = L"Error",
-         .message = L"Error: WaitForSingleObject() returned WAIT_FAILED"},
-        {.faults = {.failWait = true, .waitError = 6},
-         .prefix = L"ERROR",
-         .message = L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
-        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 5},
-         .prefix = L"Error",
-         .message = L"Error: GetExitCodeProcess() returned: 5"},
-        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 0x80004005u},
-         .prefix = L"ERROR",
-         .message = L"ERROR: GetExitCodeProcess() returned: 2147500037"},
+        {.faults = {.failWait = true, .waitError = 6}, .prefix = L"Error"},
+        {.faults = {.failWait = true, .waitError = 6}, .prefix = L"ERROR"},
+        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 5}, .prefix = L"Error"},
+        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 0x80004005}, .prefix = L"ERROR"},
     };
     for (const auto& c : cases) {
         fake_process::Reset();
@@ -113,7 +104,10 @@ TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesCl
         fake_process::Arm(c.faults);
         std::uint32_t exitCode = 0;
         EXPECT_FALSE(Run(Quoted(StandInChildPath()) + L" 0", c.prefix, exitCode));
-        EXPECT_EQ(std::vector<std::wstring>{c.message}, reports);
+        const std::wstring message =
+            c.faults.failWait ? WaitFailedMessage(c.prefix)
+                              : ExitCodeUnreadableMessage(c.prefix, c.faults.exitCodeReadError);
+        EXPECT_EQ(std::vector<std::wstring>{message}, reports);
         EXPECT_EQ(
             (std::vector<std::wstring>{L"start", L"report", L"close process", L"close thread"}),
             fake_process::Events());
