@@ -63,10 +63,12 @@ protected:
     std::wstring Starts() const { return ReadUtf8File(Record()); }
     fs::path Victim() const { return scratch.path() / L"victim.txt"; }
 
-    EnvironmentOverrides Environment(const std::wstring& childExitCode = L"0") const
+    EnvironmentOverrides Environment(const std::wstring& childExitCode = L"0",
+                                     const fs::path& temporary = {}) const
     {
-        return {{L"TMP", temp.wstring()},
-                {L"TEMP", temp.wstring()},
+        const std::wstring folder = (temporary.empty() ? temp : temporary).wstring();
+        return {{L"TMP", folder},
+                {L"TEMP", folder},
                 {L"STAND_IN_RECORD", Record().wstring()},
                 {L"STAND_IN_EXIT_CODE", childExitCode}};
     }
@@ -84,7 +86,6 @@ protected:
         return code;
     }
 
-    // Windows' own way to make a link; under Wine it makes none.
     bool Mklink(const std::wstring& switches, const fs::path& link, const fs::path& target) const
     {
         return RunProcess(L"cmd.exe /c mklink " + switches + Quoted(link) + L" " + Quoted(target),
@@ -92,14 +93,10 @@ protected:
     }
 
     // A user who can write to the temporary folder (SYSTEM's is shared, an elevated run's is the
-    // user's) must not be able to turn the log into a write onto another file: whatever was planted
-    // at the log's name, or made of the folder itself, the victim and the other folder stay as they
-    // were, and nothing starts without a log of Tarbel's own.
+    // user's) must not be able to turn the log into a write onto another file.
     void ExpectPlantLeftAlone(DWORD expected, const fs::path& temporary) const
     {
-        EnvironmentOverrides environment = Environment();
-        environment[L"TMP"] = environment[L"TEMP"] = temporary.wstring();
-        EXPECT_EQ(expected, RunTarbel(L"x", environment));
+        EXPECT_EQ(expected, RunTarbel(L"x", Environment(L"0", temporary)));
         EXPECT_EQ(kVictimBytes, ReadFileBytes(Victim()));
         EXPECT_FALSE(fs::exists(elsewhere / L"ovt18helper.log"));
         if (expected == 5)
@@ -124,9 +121,8 @@ protected:
         ::GetLocalTime(&now);
         EXPECT_TRUE(year == now.wYear || year == now.wYear - 1) << "log holds: " << bytes;
         wchar_t expected[8] = {};
-        if (::GetEnvironmentVariableW(L"INSTALLER_UTILITIES_CLOCK_YEAR", expected, 8) > 0) {
+        if (::GetEnvironmentVariableW(L"INSTALLER_UTILITIES_CLOCK_YEAR", expected, 8) > 0)
             EXPECT_EQ(std::to_wstring(year), expected) << "log holds: " << bytes;
-        }
     }
 
     ScratchDirectory scratch{L"tarbel"};
@@ -143,7 +139,7 @@ TEST_F(TarbelTest, MapsTheRedistributablesExitCodeAndLogsIt)
         const wchar_t* childExitCode;
         const char* logged;
         DWORD expected;
-        const wchar_t* runsFor = L"";  // milliseconds
+        const wchar_t* runsFor = L"";  // milliseconds: the wait has no time limit
     } cases[] = {
         {.childExitCode = L"0", .logged = "0", .expected = 0},
         {.childExitCode = L"5100", .logged = "5100", .expected = 0},
@@ -152,7 +148,6 @@ TEST_F(TarbelTest, MapsTheRedistributablesExitCodeAndLogsIt)
         {.childExitCode = L"1638", .logged = "1638", .expected = 0},
         {.childExitCode = L"1", .logged = "1", .expected = 3},
         {.childExitCode = L"0xC0000005", .logged = "3221225477", .expected = 3},
-        // The wait has no time limit.
         {.childExitCode = L"3010", .logged = "3010", .expected = 3010, .runsFor = L"8000"},
     };
     for (const auto& c : cases) {
@@ -224,8 +219,7 @@ TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
     };
     for (const auto& c : cases) {
         fs::remove(Record());
-        EnvironmentOverrides environment = Environment(L"3010");
-        environment[L"TMP"] = environment[L"TEMP"] = c.directory.wstring();
+        EnvironmentOverrides environment = Environment(L"3010", c.directory);
         environment[L"USERPROFILE"] = elsewhere.wstring();
         const DWORD result = RunTarbel(L"x", environment);
         if (c.mayFallBack && result == 3010) {
@@ -336,9 +330,7 @@ TEST_F(TarbelTest, TemporaryDirectoryWithNonAsciiCharacters)
 {
     const fs::path unusual = scratch.path() / L"T\u00E9mp \u03A9 \u65E5\u672C";
     fs::create_directories(unusual);
-    EnvironmentOverrides environment = Environment(L"5100");
-    environment[L"TMP"] = environment[L"TEMP"] = unusual.wstring();
-    EXPECT_EQ(0u, RunTarbel(L"x", environment));
+    EXPECT_EQ(0u, RunTarbel(L"x", Environment(L"5100", unusual)));
     const std::string bytes = ReadFileBytes(unusual / L"ovt18helper.log");
     EXPECT_NE(std::string::npos, bytes.find(kResultLine + "5100\r\n")) << bytes;
 }
@@ -406,9 +398,7 @@ TEST_F(TarbelTest, LongTemporaryDirectoriesEitherLogOrStartNothing)
     // A directory past MAX_PATH less 12 characters only in the \\?\ form ("Maximum Path
     // Length Limitation"); plain, Windows would refuse it here, before Tarbel runs.
     ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + directory).c_str(), nullptr)) << ::GetLastError();
-    EnvironmentOverrides environment = Environment(L"3010");
-    environment[L"TMP"] = environment[L"TEMP"] = directory;
-    EXPECT_EQ(5u, RunTarbel(L"x", environment));
+    EXPECT_EQ(5u, RunTarbel(L"x", Environment(L"3010", directory)));
     EXPECT_FALSE(fs::exists(Record()));
     EXPECT_FALSE(fs::exists(L"\\\\?\\" + directory + L"\\ovt18helper.log"));
 }
