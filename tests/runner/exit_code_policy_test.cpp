@@ -2,33 +2,27 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "exit_code_policy.h"
 #include "runner_texts.h"
 
 TEST(RunnerExitCodePolicy, MapsTheRedistributablesOutcome)
 {
     const struct {
-        std::uint32_t childExitCode;
+        std::vector<std::uint32_t> childExitCodes;
         int expected;
         bool ranToEnd = true;
     } cases[] = {
-        {.childExitCode = 0, .expected = 0},
-        {.childExitCode = 5100, .expected = 0},  // 5100, 1638: a newer runtime is there
-        {.childExitCode = 3010, .expected = 3010},
-        {.childExitCode = 1603, .expected = 3},
-        {.childExitCode = 1638, .expected = 0},
-        {.childExitCode = 1, .expected = 3},
-        {.childExitCode = 3011, .expected = 3},
-        {.childExitCode = 0xC0000005u, .expected = 3},
-        {.childExitCode = 0xFFFFFFFFu, .expected = 3},
-        // Not run to its end: no exit code to trust.
-        {.childExitCode = 0, .expected = 3, .ranToEnd = false},
-        {.childExitCode = 3010, .expected = 3, .ranToEnd = false},
-        {.childExitCode = 5100, .expected = 3, .ranToEnd = false},
+        {.childExitCodes = {0, 5100, 1638}, .expected = 0},  // 5100, 1638: a newer runtime is there
+        {.childExitCodes = {3010}, .expected = 3010},
+        {.childExitCodes = {1603, 1, 3011, 0xC0000005u, 0xFFFFFFFFu}, .expected = 3},
+        {.childExitCodes = {0, 3010, 5100}, .expected = 3, .ranToEnd = false},  // no code to trust
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.expected, ChooseRunnerExitCode(c.ranToEnd, c.childExitCode))
-            << c.ranToEnd << " " << c.childExitCode;
+        for (const std::uint32_t code : c.childExitCodes)
+            EXPECT_EQ(c.expected, ChooseRunnerExitCode(c.ranToEnd, code))
+                << c.ranToEnd << " " << code;
 }
 
 TEST(RunnerTexts, ResultLineShowsTheCodeInUnsignedDecimal)

@@ -14,11 +14,10 @@ TEST(TemporaryDirectory, OnlyAFilledBufferCounts)
         std::optional<std::wstring> directory = std::nullopt;
     } cases[] = {
         {.answer = 32, .buffer = path, .directory = std::wstring(path)},
-        // The longest path that fits with its NUL.
+        // The longest path that fits with its NUL, and one more: the buffer was not filled.
         {.answer = 260, .buffer = path, .directory = std::wstring(path)},
-        {.answer = 0, .buffer = unfilled},  // failure
-        // Needs 261 characters and its NUL: the buffer was not filled.
         {.answer = 261, .buffer = unfilled},
+        {.answer = 0, .buffer = unfilled},  // failure
         {.answer = 400, .buffer = unfilled},
     };
     for (const auto& c : cases)

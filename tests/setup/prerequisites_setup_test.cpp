@@ -23,18 +23,17 @@ TEST(PrerequisitesSetupTest, ActsOnEachOfTarbelsAnswers)
     ScratchDirectory scratch{L"setup"};
     const fs::path temp = scratch.path() / L"temp";
     const std::string runtime = "Visual C++ 2013 x86 runtime";
-    const std::string tarbelLogPath = ToUtf8(temp.wstring()) + "\\ovt18helper.log";
+    const std::string logFile = ToUtf8(temp.wstring()) + "\\ovt18helper.log";
     const std::string inPlace =
         "Tarbel.exe exit code: 0\r\nThe " + runtime + " is in place.\r\nSetup exit code: 0\r\n";
     // The failure names Tarbel's log, in the temporary folder the setup was given.
-    const std::string failed =
-        "Tarbel.exe exit code: 3\r\nThe " + runtime +
-        " could not be installed. Tarbel.exe's log says why: " + tarbelLogPath +
-        "\r\nSetup exit code: 1603\r\n";
+    const std::string failed = "Tarbel.exe exit code: 3\r\nThe " + runtime +
+                               " could not be installed. Tarbel.exe's log says why: " + logFile +
+                               "\r\nSetup exit code: 1603\r\n";
     const std::string result = "Exit code for Visual C++ Redistributable for Visual Studio 2013: ";
     const struct {
-        const wchar_t* exitCode;  // the redistributable's
-        DWORD expected;  // the setup's exit code
+        const wchar_t* exitCode = L"0";  // the redistributable's
+        DWORD expected;                  // the setup's exit code
         std::string setupLog;
         // After its time stamp; empty when held, absent when Tarbel never ran.
         std::optional<std::string> tarbelLog = std::nullopt;
@@ -50,22 +49,18 @@ TEST(PrerequisitesSetupTest, ActsOnEachOfTarbelsAnswers)
                      "Setup exit code: 3010\r\n",
          .tarbelLog = result + "3010"},
         {.exitCode = L"1603", .expected = 1603, .setupLog = failed, .tarbelLog = result + "1603"},
-        {.exitCode = L"0",
-         .expected = 1603,
-         .setupLog = "Tarbel.exe exit code: 5\r\nTarbel.exe could not write its log, " +
-                     tarbelLogPath +
-                     ", and installed nothing. Is another installation running?"
-                     "\r\nSetup exit code: 1603\r\n",
+        {.expected = 1603,
+         .setupLog = "Tarbel.exe exit code: 5\r\nTarbel.exe could not write its log, " + logFile +
+                     ", and installed nothing. Is another installation running?\r\n"
+                     "Setup exit code: 1603\r\n",
          .tarbelLog = "",
          .tarbelLogHeld = true},
-        {.exitCode = L"0",
-         .expected = 1603,
+        {.expected = 1603,
          .setupLog = failed,
          .tarbelLog =
              ToUtf8(CreateProcessFailedMessage(L"Error", L"vcredist_x86.exe /quiet /norestart", 2)),
          .setup = L"prerequisites_setup_no_redistributable.exe"},
-        {.exitCode = L"0",
-         .expected = 1603,
+        {.expected = 1603,
          .setupLog = "Tarbel.exe could not be started; the " + runtime +
                      " was not installed.\r\nSetup exit code: 1603\r\n",
          .setup = L"prerequisites_setup_no_tarbel.exe"},
