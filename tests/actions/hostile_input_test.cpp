@@ -58,24 +58,22 @@ TEST(HostileInput, AppdirOfAnyTextLosesOnlyItsLastBackslash)
 
 TEST(HostileInput, CommandLinesThatCannotRunAreLoggedWhole)
 {
+    const std::wstring missing = L"no-such-program.exe ";
     const struct {
         const char* what;
         std::wstring commandLine;
     } cases[] = {
-        {.what = "longest command line",
-         .commandLine = L"no-such-program.exe " + std::wstring(32766 - 20, L'x')},
-        {.what = "longer than the platform takes",
-         .commandLine = L"no-such-program.exe " + std::wstring(40000, L'y')},
+        {.what = "longest command line", .commandLine = missing + std::wstring(32766 - 20, L'x')},
+        {.what = "past the platform's limit", .commandLine = missing + std::wstring(40000, L'y')},
         {.what = "1 MiB", .commandLine = std::wstring(std::size_t{1024} * 1024, L'z')},
         {.what = "outside the BMP", .commandLine = L"no-such-" + kOutsideTheBmp + L".exe"},
         {.what = "lone surrogate",
          .commandLine = L"no-such-" + kLoneSurrogate + L".exe " + kLoneSurrogate},
-        {.what = "brackets, quotes, tabs and variables",
-         .commandLine = L"no-such-program.exe " + kAwkward},
+        {.what = "brackets, quotes, tabs and variables", .commandLine = missing + kAwkward},
         {.what = "the formatter's brackets and braces",
-         .commandLine = L"no-such-program.exe [SECRET] {braces} [\\[] [1] {{x}} %TEMP%"},
-        // Only spaces is not empty: it goes to CreateProcess as it is.
-        {.what = "only spaces", .commandLine = L"   "},
+         .commandLine = missing + L"[SECRET] {braces} [\\[] [1] {{x}} %TEMP%"},
+        {.what = "only spaces",
+         .commandLine = L"   "},  // not empty: it goes to CreateProcess as is
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

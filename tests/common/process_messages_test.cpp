@@ -15,9 +15,8 @@ TEST(ProcessMessages, ReadExactlyAsLogReadersExpect)
                      L"/norestart returned: 2"},
         {.actual = CreateProcessFailedMessage(L"ERROR", L"\"C:\\Program Files\\x.exe\" [A] {b}",
                                               0xFFFFFFFFu),
-         .expected =
-             L"ERROR: CreateProcess() with command line: \"C:\\Program Files\\x.exe\" [A] {b} "
-             L"returned: 4294967295"},
+         .expected = L"ERROR: CreateProcess() with command line: \"C:\\Program Files\\x.exe\" "
+                     L"[A] {b} returned: 4294967295"},
         {.actual = CreateProcessFailedMessage(L"ERROR", L"", 87),
          .expected = L"ERROR: CreateProcess() with command line:  returned: 87"},
         {.actual = WaitFailedMessage(L"Error"),

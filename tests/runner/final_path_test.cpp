@@ -19,8 +19,7 @@ TEST(FinalPath, NamesTheLogOnlyDirectlyInItsFolder)
         {.file = L"\\\\?\\UNC\\server\\share\\Temp\\ovt18helper.log",
          .folder = L"\\\\?\\UNC\\server\\share\\Temp",
          .inFolder = true},
-        // Where a link or junction led: another folder, a file of another name, a folder further
-        // down.
+        // Where a link or junction led: another folder, a file of another name, a folder below.
         {.file = L"\\\\?\\C:\\Windows\\System32\\config\\SAM", .inFolder = false},
         {.file = L"\\\\?\\C:\\Users\\ann\\Temp\\victim.txt", .inFolder = false},
         {.file = L"\\\\?\\C:\\Users\\ann\\Temp\\x\\ovt18helper.log", .inFolder = false},
@@ -33,8 +32,7 @@ TEST(FinalPath, NamesTheLogOnlyDirectlyInItsFolder)
          .folder = L"\\\\?\\C:\\Users\\runneradmin\\Temp",
          .inFolder = false},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(c.inFolder, IsFinalPathInFolder(c.file, c.folder, L"ovt18helper.log"))
             << ToUtf8(c.file);
-    }
 }

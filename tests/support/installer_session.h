@@ -28,8 +28,7 @@ public:
     void SetProperty(const std::wstring& name, const std::wstring& value) const;
     // The information lines logged since the session opened, formatted as the log shows them.
     const Lines& LogLines() const;
-    // Whether each is the custom actions' report of a failed start of the command line, whatever
-    // the error code: CreateProcessFailedMessage's, whose wording process_messages_test checks.
+    // Whether each line is CreateProcessFailedMessage(L"ERROR", commandLine, whatever code).
     ::testing::AssertionResult LoggedOnlyFailedStartsOf(const std::wstring& commandLine) const;
 
 private:
