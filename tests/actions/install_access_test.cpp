@@ -17,11 +17,10 @@
 #include "fake_process_platform.h"
 #include "install_access.h"
 #include "installer_session.h"
+#include "process_messages.h"
 #include "test_paths.h"
 
 namespace {
-
-using Lines = std::vector<std::wstring>;
 
 class InstallAccessTest : public ::testing::Test {
 protected:
@@ -50,9 +49,9 @@ TEST_F(InstallAccessTest, ReadsValuesAndUndefinedPropertiesSilently)
         const wchar_t* name;
         const wchar_t* value;
     } cases[] = {
-        {L"APPDIR", L"C:\\App\\"},
-        {L"SECRET", L"hunter2"},
-        {L"NOT_DEFINED_ANYWHERE", L""},
+        {.name = L"APPDIR", .value = L"C:\\App\\"},
+        {.name = L"SECRET", .value = L"hunter2"},
+        {.name = L"NOT_DEFINED_ANYWHERE", .value = L""},
     };
     for (const auto& c : cases) {
         std::wstring value = L"stale";
@@ -64,20 +63,17 @@ TEST_F(InstallAccessTest, ReadsValuesAndUndefinedPropertiesSilently)
 
 TEST_F(InstallAccessTest, PropertyReadFailuresAreLoggedOnceWithTheirCall)
 {
+    const std::wstring failed = L"ERROR: MsiGetProperty() with name: APPDIR returned: ";
     const struct {
         fake_msi::Faults faults;
-        const wchar_t* logged;
+        std::wstring logged;
     } cases[] = {
-        {{0u},
-         L"ERROR: MsiGetProperty() with name: APPDIR returned: 0 while making initial size call"},
-        {{1627u},
-         L"ERROR: MsiGetProperty() with name: APPDIR returned: 1627 while making initial size "
-         L"call"},
-        {{6u},
-         L"ERROR: MsiGetProperty() with name: APPDIR returned: 6 while making initial size call"},
-        {{std::nullopt, 1627u}, L"ERROR: MsiGetProperty() with name: APPDIR returned: 1627"},
-        {{std::nullopt, ERROR_MORE_DATA},
-         L"ERROR: MsiGetProperty() with name: APPDIR returned: 234"},
+        {.faults = {.sizeCallResult = 0u}, .logged = failed + L"0 while making initial size call"},
+        {.faults = {.sizeCallResult = 1627u},
+         .logged = failed + L"1627 while making initial size call"},
+        {.faults = {.sizeCallResult = 6u}, .logged = failed + L"6 while making initial size call"},
+        {.faults = {.readCallResult = 1627u}, .logged = failed + L"1627"},
+        {.faults = {.readCallResult = ERROR_MORE_DATA}, .logged = failed + L"234"},
     };
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
@@ -91,7 +87,7 @@ TEST_F(InstallAccessTest, PropertyReadFailuresAreLoggedOnceWithTheirCall)
 
 TEST_F(InstallAccessTest, ValueEndsAtAnEmbeddedNul)
 {
-    fake_msi::Arm({std::nullopt, std::nullopt, std::wstring(L"C:\\A\0pp\\", 8)});
+    fake_msi::Arm({.value = std::wstring(L"C:\\A\0pp\\", 8)});
     std::wstring value;
     EXPECT_TRUE(GetInstallProperty(session.handle(), L"APPDIR", value));
     EXPECT_EQ(L"C:\\A", value);
@@ -101,7 +97,7 @@ TEST_F(InstallAccessTest, RefusedPropertyWritesFailTheActionWithTheValueLogged)
 {
     session.SetProperty(L"APPDIR", L"C:\\App [x]\\");
     session.SetProperty(L"CustomActionData", Quoted(StandInChildPath()) + L" 7");
-    fake_msi::Arm({std::nullopt, std::nullopt, std::nullopt, 1627u});
+    fake_msi::Arm({.setPropertyResult = 1627u});
     EXPECT_EQ(1603u, RemoveAppdirTrailingBackslash(session.handle()));
     EXPECT_EQ(1603u, LaunchProcessSync(session.handle()));
     fake_msi::Reset();
@@ -118,7 +114,7 @@ TEST_F(InstallAccessTest, ReadFailuresFailTheActionsBeforeTheyDoAnything)
 {
     session.SetProperty(L"CustomActionData", Quoted(StandInChildPath()) + L" 0");
     session.SetProperty(L"APPDIR", L"C:\\App\\");
-    fake_msi::Arm({5u});
+    fake_msi::Arm({.sizeCallResult = 5u});
     EXPECT_EQ(1603u, LaunchProcessSync(session.handle()));
     EXPECT_EQ(1603u, RemoveAppdirTrailingBackslash(session.handle()));
     fake_msi::Reset();
@@ -137,10 +133,11 @@ TEST_F(InstallAccessTest, ChildThatCannotBeWaitedForOrReadFailsTheLaunch)
 {
     const struct {
         fake_process::Faults faults;
-        const wchar_t* logged;
+        std::wstring logged;
     } cases[] = {
-        {{true, 6, false, 0}, L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
-        {{false, 0, true, 5}, L"ERROR: GetExitCodeProcess() returned: 5"},
+        {.faults = {.failWait = true, .waitError = 6}, .logged = WaitFailedMessage(L"ERROR")},
+        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 5},
+         .logged = ExitCodeUnreadableMessage(L"ERROR", 5)},
     };
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
@@ -159,9 +156,8 @@ TEST_F(InstallAccessTest, LogLineThatCannotBeBuiltIsLostQuietly)
         const char* what;
         fake_msi::Faults faults;
     } cases[] = {
-        {"record not created",
-         {std::nullopt, std::nullopt, std::nullopt, std::nullopt, true, false}},
-        {"field not set", {std::nullopt, std::nullopt, std::nullopt, std::nullopt, false, true}},
+        {.what = "record not created", .faults = {.failCreateRecord = true}},
+        {.what = "field not set", .faults = {.failRecordSetString = true}},
     };
     for (const auto& c : cases) {
         InstallerSession fresh(SessionPackagePath());
@@ -179,32 +175,33 @@ TEST_F(InstallAccessTest, RunningOutOfMemoryAnywhereFailsTheActionAndTheNextCall
 {
     using EntryPoint = UINT(__stdcall*)(MSIHANDLE);
     const struct {
-        const char* name;
-        EntryPoint entryPoint;
+        EntryPoint call;
         const wchar_t* input;
-        const wchar_t* value;
+        const wchar_t* value = nullptr;  // the stand-in child, ending with 0
     } cases[] = {
-        {"LaunchProcessSync", LaunchProcessSync, L"CustomActionData", nullptr},
-        {"LaunchProcessSync, failing", LaunchProcessSync, L"CustomActionData",
-         L"no-such-program.exe [x]"},
-        {"RemoveAppdirTrailingBackslash", RemoveAppdirTrailingBackslash, L"APPDIR", L"C:\\App\\"},
+        {.call = LaunchProcessSync, .input = L"CustomActionData"},
+        {.call = LaunchProcessSync,
+         .input = L"CustomActionData",
+         .value = L"no-such-program.exe [x]"},
+        {.call = RemoveAppdirTrailingBackslash, .input = L"APPDIR", .value = L"C:\\App\\"},
     };
     for (const auto& c : cases) {
         const std::wstring value =
             c.value != nullptr ? c.value : Quoted(StandInChildPath()) + L" 0";
+        SCOPED_TRACE(ToUtf8(c.input + (L" = " + value)));
         session.SetProperty(c.input, value);
         FailAllocationsAfter(INT_MAX);
-        const UINT unhindered = c.entryPoint(session.handle());
+        const UINT unhindered = c.call(session.handle());
         const int allocations = AllocationsCounted();
         DisarmAllocationFailure();
-        ASSERT_GT(allocations, 0) << c.name;
+        EXPECT_GT(allocations, 0);
 
         for (int allowed = 0; allowed < allocations; ++allowed) {
             FailAllocationsAfter(allowed);
-            const UINT result = c.entryPoint(session.handle());
+            const UINT result = c.call(session.handle());
             DisarmAllocationFailure();
-            EXPECT_EQ(1603u, result) << c.name << " with " << allowed << " allocations allowed";
+            EXPECT_EQ(1603u, result) << allowed << " allocations allowed";
         }
-        EXPECT_EQ(unhindered, c.entryPoint(session.handle())) << c.name;
+        EXPECT_EQ(unhindered, c.call(session.handle()));
     }
 }

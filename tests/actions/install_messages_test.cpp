@@ -10,12 +10,12 @@ TEST(InstallMessages, EscapesEveryFormatterBracketAndNothingElse)
         const wchar_t* text;
         const wchar_t* escaped;
     } cases[] = {
-        {L"", L""},
-        {L"plain \\ text ~ % \u00E9", L"plain \\ text ~ % \u00E9"},
-        {L"[ProductName]", L"[\\[]ProductName[\\]]"},
-        {L"{x}", L"[\\{]x[\\}]"},
-        {L"[\\[]", L"[\\[]\\[\\[][\\]]"},
-        {L"]][[", L"[\\]][\\]][\\[][\\[]"},
+        {.text = L"", .escaped = L""},
+        {.text = L"plain \\ text ~ % \u00E9", .escaped = L"plain \\ text ~ % \u00E9"},
+        {.text = L"[ProductName]", .escaped = L"[\\[]ProductName[\\]]"},
+        {.text = L"{x}", .escaped = L"[\\{]x[\\}]"},
+        {.text = L"[\\[]", .escaped = L"[\\[]\\[\\[][\\]]"},
+        {.text = L"]][[", .escaped = L"[\\]][\\]][\\[][\\[]"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.escaped, EscapeFormatTemplate(c.text));

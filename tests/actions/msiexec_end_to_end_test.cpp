@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "process_messages.h"
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
@@ -134,9 +135,7 @@ TEST_F(MsiexecTest, MissingConfigurationToolIsLoggedAndFailsTheInstallation)
 {
     fs::remove(packageDirectory / L"ExampleAppConfig.exe");
     EXPECT_EQ(1603u, Install(L"", L"0"));
-    EXPECT_TRUE(
-        Logged(L"ERROR: CreateProcess() with command line: " + LaunchedCommand() + L" returned: 2"))
-        << Diagnosis();
+    EXPECT_TRUE(Logged(CreateProcessFailedMessage(L"ERROR", LaunchedCommand(), 2))) << Diagnosis();
     EXPECT_EQ(std::wstring::npos, log.find(L"Property(S): LaunchProcessReturnValue"));
     EXPECT_FALSE(ActionRan(L"RemoveAppdirTrailingBackslash"));
 }

@@ -10,15 +10,15 @@ TEST(TrailingBackslash, RemovesOneTrailingBackslashAndNothingElse)
         const wchar_t* path;
         const wchar_t* result;
     } cases[] = {
-        {L"C:\\App\\", L"C:\\App"},
-        {L"C:\\App", L"C:\\App"},
-        {L"C:\\", L"C:"},                    // no special case for drive roots
-        {L"\\", L""},
-        {L"C:\\App\\\\", L"C:\\App\\"},      // only the last one goes
-        {L"C:/App/", L"C:/App/"},            // forward slashes are left alone
-        {L"\\\\server\\share\\", L"\\\\server\\share"},
-        {L"C:\\\u00C5pp \u65E5\\", L"C:\\\u00C5pp \u65E5"},
-        {L"", L""},
+        {.path = L"C:\\App\\", .result = L"C:\\App"},
+        {.path = L"C:\\App", .result = L"C:\\App"},
+        {.path = L"C:\\", .result = L"C:"},                // no special case for drive roots
+        {.path = L"\\", .result = L""},
+        {.path = L"C:\\App\\\\", .result = L"C:\\App\\"},  // only the last one goes
+        {.path = L"C:/App/", .result = L"C:/App/"},        // forward slashes are left alone
+        {.path = L"\\\\server\\share\\", .result = L"\\\\server\\share"},
+        {.path = L"C:\\\u00C5pp \u65E5\\", .result = L"C:\\\u00C5pp \u65E5"},
+        {.path = L"", .result = L""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.result, RemoveOneTrailingBackslash(c.path));

@@ -7,6 +7,7 @@
 
 #include "child_process.h"
 #include "fake_process_platform.h"
+#include "process_messages.h"
 #include "run_process_sync.h"
 #include "scoped_state.h"
 #include "test_paths.h"
@@ -39,11 +40,11 @@ TEST_F(RunProcessSyncTest, HandsBackTheChildsExitCodeWhateverItIs)
 {
     const std::uint32_t codes[] = {0, 1, 259, 3010, 5100, 0xC0000005u, 0xFFFFFFFFu};
     for (const std::uint32_t code : codes) {
+        SCOPED_TRACE(code);
         fake_process::Reset();
         std::uint32_t exitCode = 12345;
-        ASSERT_TRUE(
-            Run(Quoted(StandInChildPath()) + L" " + std::to_wstring(code), L"Error", exitCode))
-            << code;
+        EXPECT_TRUE(
+            Run(Quoted(StandInChildPath()) + L" " + std::to_wstring(code), L"Error", exitCode));
         EXPECT_EQ(code, exitCode);
         EXPECT_TRUE(reports.empty());
         EXPECT_EQ((std::vector<std::wstring>{L"start", L"close process", L"close thread"}),
@@ -66,7 +67,7 @@ TEST_F(RunProcessSyncTest, PassesTheCommandLineUnchanged)
     std::wstring expected;
     for (const std::wstring& commandLine : commandLines) {
         std::uint32_t exitCode = 0;
-        ASSERT_TRUE(Run(commandLine, L"ERROR", exitCode));
+        EXPECT_TRUE(Run(commandLine, L"ERROR", exitCode)) << ToUtf8(commandLine);
         expected += commandLine + L"\n";
     }
     EXPECT_EQ(expected, ReadUtf8File(record));
@@ -80,10 +81,8 @@ TEST_F(RunProcessSyncTest, AMissingProgramIsReportedOnceWithTheErrorCodeAndNothi
         reports.clear();
         std::uint32_t exitCode = 77;
         EXPECT_FALSE(Run(commandLine, prefix, exitCode));
-        ASSERT_EQ(1u, reports.size());
-        EXPECT_EQ(std::wstring(prefix) + L": CreateProcess() with command line: " + commandLine +
-                      L" returned: 2",
-                  reports[0]);
+        EXPECT_EQ(std::vector<std::wstring>{CreateProcessFailedMessage(prefix, commandLine, 2)},
+                  reports);
         EXPECT_EQ(std::vector<std::wstring>{L"report"}, fake_process::Events());
     }
 }
@@ -93,14 +92,11 @@ TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesCl
     const struct {
         fake_process::Faults faults;
         const wchar_t* prefix;
-        const wchar_t* message;
     } cases[] = {
-        {{true, 6, false, 0}, L"Error", L"Error: WaitForSingleObject() returned WAIT_FAILED"},
-        {{true, 6, false, 0}, L"ERROR", L"ERROR: WaitForSingleObject() returned WAIT_FAILED"},
-        {{false, 0, true, 5}, L"Error", L"Error: GetExitCodeProcess() returned: 5"},
-        {{false, 0, true, 0x80004005u},
-         L"ERROR",
-         L"ERROR: GetExitCodeProcess() returned: 2147500037"},
+        {.faults = {.failWait = true, .waitError = 6}, .prefix = L"Error"},
+        {.faults = {.failWait = true, .waitError = 6}, .prefix = L"ERROR"},
+        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 5}, .prefix = L"Error"},
+        {.faults = {.failExitCodeRead = true, .exitCodeReadError = 0x80004005}, .prefix = L"ERROR"},
     };
     for (const auto& c : cases) {
         fake_process::Reset();
@@ -108,7 +104,10 @@ TEST_F(RunProcessSyncTest, WaitAndExitCodeFailuresAreReportedBeforeBothHandlesCl
         fake_process::Arm(c.faults);
         std::uint32_t exitCode = 0;
         EXPECT_FALSE(Run(Quoted(StandInChildPath()) + L" 0", c.prefix, exitCode));
-        EXPECT_EQ(std::vector<std::wstring>{c.message}, reports);
+        const std::wstring message =
+            c.faults.failWait ? WaitFailedMessage(c.prefix)
+                              : ExitCodeUnreadableMessage(c.prefix, c.faults.exitCodeReadError);
+        EXPECT_EQ(std::vector<std::wstring>{message}, reports);
         EXPECT_EQ(
             (std::vector<std::wstring>{L"start", L"report", L"close process", L"close thread"}),
             fake_process::Events());

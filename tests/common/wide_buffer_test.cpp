@@ -15,13 +15,13 @@ TEST(WideBuffer, SizeIsTwoBytesPerCharacterOrTheLargestOnOverflow)
         std::uint64_t characters;
         std::size_t bytes;
     } cases[] = {
-        {1, 2},
-        {35, 70},
-        {largest / 2, largest - 1},
-        {(largest / 2) + 1, largest},               // doubling would wrap around
-        {std::uint64_t{0xFFFFFFFFu} + 1,
-         sizeof(std::size_t) == 4 ? largest : std::size_t(0x200000000ull)},
-        {std::numeric_limits<std::uint64_t>::max(), largest},
+        {.characters = 1, .bytes = 2},
+        {.characters = 35, .bytes = 70},
+        {.characters = largest / 2, .bytes = largest - 1},
+        {.characters = (largest / 2) + 1, .bytes = largest},  // doubling would wrap around
+        {.characters = std::uint64_t{0xFFFFFFFFu} + 1,
+         .bytes = sizeof(std::size_t) == 4 ? largest : std::size_t(0x200000000ull)},
+        {.characters = std::numeric_limits<std::uint64_t>::max(), .bytes = largest},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.bytes, WideBufferBytes(c.characters)) << c.characters;

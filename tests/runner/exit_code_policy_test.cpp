@@ -2,25 +2,27 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "exit_code_policy.h"
 #include "runner_texts.h"
 
 TEST(RunnerExitCodePolicy, MapsTheRedistributablesOutcome)
 {
     const struct {
-        bool ranToEnd;
-        std::uint32_t childExitCode;
+        std::vector<std::uint32_t> childExitCodes;
         int expected;
+        bool ranToEnd = true;
     } cases[] = {
-        {true, 0, 0},           {true, 5100, 0},          // 5100, 1638: a newer runtime is there
-        {true, 3010, 3010},     {true, 1603, 3},  {true, 1638, 0},
-        {true, 1, 3},           {true, 3011, 3},  {true, 0xC0000005u, 3},
-        {true, 0xFFFFFFFFu, 3}, {false, 0, 3},  // not run to its end: no exit code to trust
-        {false, 3010, 3},       {false, 5100, 3},
+        {.childExitCodes = {0, 5100, 1638}, .expected = 0},  // 5100, 1638: a newer runtime is there
+        {.childExitCodes = {3010}, .expected = 3010},
+        {.childExitCodes = {1603, 1, 3011, 0xC0000005u, 0xFFFFFFFFu}, .expected = 3},
+        {.childExitCodes = {0, 3010, 5100}, .expected = 3, .ranToEnd = false},  // no code to trust
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.expected, ChooseRunnerExitCode(c.ranToEnd, c.childExitCode))
-            << c.ranToEnd << " " << c.childExitCode;
+        for (const std::uint32_t code : c.childExitCodes)
+            EXPECT_EQ(c.expected, ChooseRunnerExitCode(c.ranToEnd, code))
+                << c.ranToEnd << " " << code;
 }
 
 TEST(RunnerTexts, ResultLineShowsTheCodeInUnsignedDecimal)

@@ -12,6 +12,7 @@
 
 #include "abnormal_end.h"
 #include "child_process.h"
+#include "process_messages.h"
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
@@ -21,6 +22,9 @@ namespace {
 const char kTimestampPattern[] =
     "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
     "(0[1-9]|[12][0-9]|3[01]) ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9] ([0-9]{4})";
+
+const std::string kResultLine = "Exit code for Visual C++ Redistributable for Visual Studio 2013: ";
+const std::string kVictimBytes = "somebody else's file\r\n";
 
 bool IsRunning(const wchar_t* program)
 {
@@ -57,11 +61,14 @@ protected:
     fs::path Log() const { return temp / L"ovt18helper.log"; }
     fs::path Record() const { return scratch.path() / L"starts.txt"; }
     std::wstring Starts() const { return ReadUtf8File(Record()); }
+    fs::path Victim() const { return scratch.path() / L"victim.txt"; }
 
-    EnvironmentOverrides Environment(const std::wstring& childExitCode = L"0") const
+    EnvironmentOverrides Environment(const std::wstring& childExitCode = L"0",
+                                     const fs::path& temporary = {}) const
     {
-        return {{L"TMP", temp.wstring()},
-                {L"TEMP", temp.wstring()},
+        const std::wstring folder = (temporary.empty() ? temp : temporary).wstring();
+        return {{L"TMP", folder},
+                {L"TEMP", folder},
                 {L"STAND_IN_RECORD", Record().wstring()},
                 {L"STAND_IN_EXIT_CODE", childExitCode}};
     }
@@ -75,9 +82,27 @@ protected:
         const DWORD code = RunProcess(commandLine, environment, elsewhere);
         EXPECT_NE(kAbnormalEndCode, code)
             << "Tarbel failed fast: its stack guard or an abnormal end stopped it, or, on Windows, "
-               "a "
-               "call that its Control Flow Guard table does not list, as it started or ended";
+               "a call that its Control Flow Guard table does not list, as it started or ended";
         return code;
+    }
+
+    bool Mklink(const std::wstring& switches, const fs::path& link, const fs::path& target) const
+    {
+        return RunProcess(L"cmd.exe /c mklink " + switches + Quoted(link) + L" " + Quoted(target),
+                          {}, scratch.path()) == 0;
+    }
+
+    // A user who can write to the temporary folder (SYSTEM's is shared, an elevated run's is the
+    // user's) must not be able to turn the log into a write onto another file.
+    void ExpectPlantLeftAlone(DWORD expected, const fs::path& temporary) const
+    {
+        EXPECT_EQ(expected, RunTarbel(L"x", Environment(L"0", temporary)));
+        EXPECT_EQ(kVictimBytes, ReadFileBytes(Victim()));
+        EXPECT_FALSE(fs::exists(elsewhere / L"ovt18helper.log"));
+        if (expected == 5)
+            EXPECT_FALSE(fs::exists(Record()));
+        else
+            ExpectLogHoldsOnly(kResultLine + "0");
     }
 
     // One line, stamped with this year. The emulated x86 machine runs these
@@ -96,9 +121,8 @@ protected:
         ::GetLocalTime(&now);
         EXPECT_TRUE(year == now.wYear || year == now.wYear - 1) << "log holds: " << bytes;
         wchar_t expected[8] = {};
-        if (::GetEnvironmentVariableW(L"INSTALLER_UTILITIES_CLOCK_YEAR", expected, 8) > 0) {
+        if (::GetEnvironmentVariableW(L"INSTALLER_UTILITIES_CLOCK_YEAR", expected, 8) > 0)
             EXPECT_EQ(std::to_wstring(year), expected) << "log holds: " << bytes;
-        }
     }
 
     ScratchDirectory scratch{L"tarbel"};
@@ -106,8 +130,6 @@ protected:
     const fs::path temp;
     const fs::path elsewhere;
 };
-
-const std::string kResultLine = "Exit code for Visual C++ Redistributable for Visual Studio 2013: ";
 
 }  // namespace
 
@@ -117,16 +139,16 @@ TEST_F(TarbelTest, MapsTheRedistributablesExitCodeAndLogsIt)
         const wchar_t* childExitCode;
         const char* logged;
         DWORD expected;
-        const wchar_t* runsFor = L"";  // milliseconds
+        const wchar_t* runsFor = L"";  // milliseconds: the wait has no time limit
     } cases[] = {
-        {L"0", "0", 0},
-        {L"5100", "5100", 0},
-        {L"3010", "3010", 3010},
-        {L"1603", "1603", 3},
-        {L"1638", "1638", 0},
-        {L"1", "1", 3},
-        {L"0xC0000005", "3221225477", 3},
-        {L"3010", "3010", 3010, L"8000"},  // the wait has no time limit
+        {.childExitCode = L"0", .logged = "0", .expected = 0},
+        {.childExitCode = L"5100", .logged = "5100", .expected = 0},
+        {.childExitCode = L"3010", .logged = "3010", .expected = 3010},
+        {.childExitCode = L"1603", .logged = "1603", .expected = 3},
+        {.childExitCode = L"1638", .logged = "1638", .expected = 0},
+        {.childExitCode = L"1", .logged = "1", .expected = 3},
+        {.childExitCode = L"0xC0000005", .logged = "3221225477", .expected = 3},
+        {.childExitCode = L"3010", .logged = "3010", .expected = 3010, .runsFor = L"8000"},
     };
     for (const auto& c : cases) {
         fs::remove(Record());
@@ -144,17 +166,18 @@ TEST_F(TarbelTest, AnyArgumentRunsTheRedistributableNoneRunsNothing)
         const wchar_t* arguments;
         DWORD expected;
     } cases[] = {
-        {L"", 1},
-        {L"x", 3010},
-        {L"\"\"", 3010},                       // one empty argument still counts
-        {L"/? --help", 3010},
-        {L"\u00F1\u65E5 \"with space\"", 3010},
+        {.arguments = L"", .expected = 1},
+        {.arguments = L"x", .expected = 3010},
+        {.arguments = L"\"\"", .expected = 3010},  // one empty argument still counts
+        {.arguments = L"/? --help", .expected = 3010},
+        {.arguments = L"\u00F1\u65E5 \"with space\"", .expected = 3010},
     };
     const std::string earlier = "an earlier run's log\r\n";
     for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.arguments));
         WriteFileBytes(Log(), earlier);
         fs::remove(Record());
-        EXPECT_EQ(c.expected, RunTarbel(c.arguments, Environment(L"3010"))) << ToUtf8(c.arguments);
+        EXPECT_EQ(c.expected, RunTarbel(c.arguments, Environment(L"3010")));
         if (c.expected == 1) {
             EXPECT_EQ(earlier, ReadFileBytes(Log()));
             EXPECT_FALSE(fs::exists(Record()));
@@ -175,7 +198,7 @@ TEST_F(TarbelTest, MissingRedistributableIsLoggedWithTheErrorCode)
     fs::remove(app / L"vcredist_x86.exe");
     EXPECT_EQ(3u, RunTarbel(L"x", Environment()));
     ExpectLogHoldsOnly(
-        "Error: CreateProcess() with command line: vcredist_x86.exe /quiet /norestart returned: 2");
+        ToUtf8(CreateProcessFailedMessage(L"Error", L"vcredist_x86.exe /quiet /norestart", 2)));
 }
 
 TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
@@ -186,16 +209,17 @@ TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
         fs::path directory;
         bool mayFallBack = false;
     } cases[] = {
-        {L"missing", scratch.path() / L"no such folder"},
+        {.what = L"missing", .directory = scratch.path() / L"no such folder"},
         // The "GetTempPathW function" page lists TMP, TEMP, USERPROFILE and the Windows
         // folder but leaves a TMP longer than the buffer undocumented: Wine fails, Windows
         // may go on down the list. Either way Tarbel starts nothing without its log.
-        {L"longer than the buffer", scratch.path() / longName, !RunningUnderWine()},
+        {.what = L"longer than the buffer",
+         .directory = scratch.path() / longName,
+         .mayFallBack = !RunningUnderWine()},
     };
     for (const auto& c : cases) {
         fs::remove(Record());
-        EnvironmentOverrides environment = Environment(L"3010");
-        environment[L"TMP"] = environment[L"TEMP"] = c.directory.wstring();
+        EnvironmentOverrides environment = Environment(L"3010", c.directory);
         environment[L"USERPROFILE"] = elsewhere.wstring();
         const DWORD result = RunTarbel(L"x", environment);
         if (c.mayFallBack && result == 3010) {
@@ -210,32 +234,29 @@ TEST_F(TarbelTest, UnusableTemporaryDirectoryEndsWithFiveAndStartsNothing)
 
 TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
 {
-    // A user who can write to the temporary folder (SYSTEM's is shared, an elevated run's is the
-    // user's) must not be able to turn the log into a write onto another file.
-    const fs::path victim = scratch.path() / L"victim.txt";
-    const std::string victimBytes = "somebody else's file\r\n";
-    const fs::path linkedFolder = scratch.path() / L"linked";
     const struct {
         const char* what;
-        void (*plant)(const fs::path& log, const fs::path& victim);
         DWORD expected;
+        void (*plant)(const fs::path& log, const fs::path& victim) = nullptr;
         // A link made instead of plant: by mklink with these switches, under Wine by ln -s (a Unix
         // link, which Wine shows as the file or folder it leads to).
         const wchar_t* mklink = nullptr;
-        bool isTheFolder = false;  // the temporary folder is the link, to another folder
     } cases[] = {
-        {"hard link to another file",
-         [](const fs::path& log, const fs::path& victim) {
-             ASSERT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
-         },
-         5},
-        {"symbolic link to another file", nullptr, 5, L""},
-        {"junction to another folder", nullptr, 5, L"/J "},
-        {"temporary folder that is a junction to another", nullptr, 5, L"/J ", true},
-        {"directory", [](const fs::path& log, const fs::path&) { fs::create_directory(log); }, 5},
-        {"earlier log longer than the new one",
-         [](const fs::path& log, const fs::path&) { WriteFileBytes(log, std::string(4096, 'x')); },
-         0},
+        {.what = "hard link to another file",
+         .expected = 5,
+         .plant =
+             [](const fs::path& log, const fs::path& victim) {
+                 EXPECT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
+             }},
+        {.what = "symbolic link to another file", .expected = 5, .mklink = L""},
+        {.what = "junction to another folder", .expected = 5, .mklink = L"/J "},
+        {.what = "directory",
+         .expected = 5,
+         .plant = [](const fs::path& log, const fs::path&) { fs::create_directory(log); }},
+        {.what = "earlier log longer than the new one",
+         .expected = 0,
+         .plant = [](const fs::path& log,
+                     const fs::path&) { WriteFileBytes(log, std::string(4096, 'x')); }},
     };
     // Wine starts a Unix program without a handle to wait on: its work is waited for instead.
     const auto unix = [this](const std::wstring& command, bool logThen) {
@@ -244,48 +265,40 @@ TEST_F(TarbelTest, LogPathThatIsNotAFileOfItsOwnIsLeftAloneAndNothingStarts)
             ::Sleep(20);
         return fs::exists(Log()) == logThen;
     };
-    const auto makeLink = [&](const wchar_t* switches, const fs::path& link,
-                              const fs::path& target) {
-        if (!RunningUnderWine())
-            return RunProcess(L"cmd.exe /c mklink " + std::wstring(switches) + Quoted(link) + L" " +
-                                  Quoted(target),
-                              {}, scratch.path()) == 0;
-        // Wine shows no link at a folder: a Unix link there is just the folder it leads to.
-        return link == Log() &&
-               unix(L"ln -s ../" + target.filename().wstring() + L" ovt18helper.log", true);
-    };
     std::string notMade;
     for (const auto& c : cases) {
-        WriteFileBytes(victim, victimBytes);
+        SCOPED_TRACE(c.what);
+        WriteFileBytes(Victim(), kVictimBytes);
         fs::remove(Record());
-        const fs::path target =
-            c.isTheFolder || (c.mklink != nullptr && *c.mklink != L'\0') ? elsewhere : victim;
+        const fs::path target = c.mklink != nullptr && *c.mklink != L'\0' ? elsewhere : Victim();
+        const std::wstring unixLink =
+            L"ln -s ../" + target.filename().wstring() + L" ovt18helper.log";
         if (c.plant != nullptr) {
-            c.plant(Log(), victim);
-        } else if (!makeLink(c.mklink, c.isTheFolder ? linkedFolder : Log(), target)) {
+            c.plant(Log(), Victim());
+        } else if (RunningUnderWine() ? !unix(unixLink, true) : !Mklink(c.mklink, Log(), target)) {
             notMade += std::string(c.what) + "; ";
             continue;
         }
-        EnvironmentOverrides environment = Environment();
-        if (c.isTheFolder)
-            environment[L"TMP"] = environment[L"TEMP"] = linkedFolder.wstring();
-        EXPECT_EQ(c.expected, RunTarbel(L"x", environment)) << c.what;
-        EXPECT_EQ(victimBytes, ReadFileBytes(victim)) << c.what;
-        EXPECT_FALSE(fs::exists(elsewhere / L"ovt18helper.log")) << c.what;
-        if (c.expected == 5)
-            EXPECT_FALSE(fs::exists(Record())) << c.what;
-        else
-            ExpectLogHoldsOnly(kResultLine + "0");
-        // The link, or a junction to the empty folder, not its target.
+        ExpectPlantLeftAlone(c.expected, temp);
+        // The link or junction, not its target.
         if (RunningUnderWine())
-            EXPECT_TRUE(unix(L"rm -rf ovt18helper.log", false)) << c.what;
+            EXPECT_TRUE(unix(L"rm -rf ovt18helper.log", false));
         else
-            fs::remove_all(c.isTheFolder ? linkedFolder : Log());
+            fs::remove_all(Log());
     }
     if (!notMade.empty())
+        GTEST_SKIP() << "not made (a symbolic link needs the right): " << notMade;
+}
+
+TEST_F(TarbelTest, TemporaryFolderThatIsAJunctionIsLeftAloneAndNothingStarts)
+{
+    if (RunningUnderWine())
         GTEST_SKIP()
-            << "not made (a symbolic link needs the right; Wine shows no link at a folder): "
-            << notMade;
+            << "Wine shows no link at a folder: a Unix link there is the folder it leads to";
+    const fs::path linked = scratch.path() / L"linked";
+    WriteFileBytes(Victim(), kVictimBytes);
+    ASSERT_TRUE(Mklink(L"/J ", linked, elsewhere));
+    ExpectPlantLeftAlone(5, linked);
 }
 
 TEST_F(TarbelTest, ProcessLeftRunningByTheRedistributableHoldsNothingOfTarbels)
@@ -317,9 +330,7 @@ TEST_F(TarbelTest, TemporaryDirectoryWithNonAsciiCharacters)
 {
     const fs::path unusual = scratch.path() / L"T\u00E9mp \u03A9 \u65E5\u672C";
     fs::create_directories(unusual);
-    EnvironmentOverrides environment = Environment(L"5100");
-    environment[L"TMP"] = environment[L"TEMP"] = unusual.wstring();
-    EXPECT_EQ(0u, RunTarbel(L"x", environment));
+    EXPECT_EQ(0u, RunTarbel(L"x", Environment(L"5100", unusual)));
     const std::string bytes = ReadFileBytes(unusual / L"ovt18helper.log");
     EXPECT_NE(std::string::npos, bytes.find(kResultLine + "5100\r\n")) << bytes;
 }
@@ -387,9 +398,7 @@ TEST_F(TarbelTest, LongTemporaryDirectoriesEitherLogOrStartNothing)
     // A directory past MAX_PATH less 12 characters only in the \\?\ form ("Maximum Path
     // Length Limitation"); plain, Windows would refuse it here, before Tarbel runs.
     ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + directory).c_str(), nullptr)) << ::GetLastError();
-    EnvironmentOverrides environment = Environment(L"3010");
-    environment[L"TMP"] = environment[L"TEMP"] = directory;
-    EXPECT_EQ(5u, RunTarbel(L"x", environment));
+    EXPECT_EQ(5u, RunTarbel(L"x", Environment(L"3010", directory)));
     EXPECT_FALSE(fs::exists(Record()));
     EXPECT_FALSE(fs::exists(L"\\\\?\\" + directory + L"\\ovt18helper.log"));
 }

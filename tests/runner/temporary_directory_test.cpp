@@ -11,14 +11,14 @@ TEST(TemporaryDirectory, OnlyAFilledBufferCounts)
     const struct {
         DWORD answer;
         const wchar_t* buffer;
-        std::optional<std::wstring> directory;
+        std::optional<std::wstring> directory = std::nullopt;
     } cases[] = {
-        {32, path, std::wstring(path)},
-        {260, path, std::wstring(path)},   // the longest path that fits with its NUL
-        {0, unfilled, std::nullopt},       // failure
-        {261, unfilled,
-         std::nullopt},     // needs 261 characters and its NUL: the buffer was not filled
-        {400, unfilled, std::nullopt},
+        {.answer = 32, .buffer = path, .directory = std::wstring(path)},
+        // The longest path that fits with its NUL, and one more: the buffer was not filled.
+        {.answer = 260, .buffer = path, .directory = std::wstring(path)},
+        {.answer = 261, .buffer = unfilled},
+        {.answer = 0, .buffer = unfilled},  // failure
+        {.answer = 400, .buffer = unfilled},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.directory, TemporaryDirectoryFromAnswer(c.answer, c.buffer, 261)) << c.answer;

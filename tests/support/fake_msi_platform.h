@@ -13,10 +13,10 @@
 namespace fake_msi {
 
 struct Faults {
-    std::optional<UINT> sizeCallResult;   // the first, size-only MsiGetPropertyW
-    std::optional<UINT> readCallResult;   // the second MsiGetPropertyW
-    std::optional<std::wstring> value;    // served by both property calls, NULs and all
-    std::optional<UINT> setPropertyResult;
+    std::optional<UINT> sizeCallResult = std::nullopt;  // the first, size-only MsiGetPropertyW
+    std::optional<UINT> readCallResult = std::nullopt;  // the second MsiGetPropertyW
+    std::optional<std::wstring> value = std::nullopt;   // served by both calls, NULs and all
+    std::optional<UINT> setPropertyResult = std::nullopt;
     bool failCreateRecord = false;
     bool failRecordSetString = false;
 };

@@ -4,9 +4,8 @@
 
 #include <msiquery.h>
 
-#include <gtest/gtest.h>
-
 #include "allocation_failure.h"
+#include "process_messages.h"
 #include "test_paths.h"
 
 namespace {
@@ -53,9 +52,21 @@ void InstallerSession::SetProperty(const std::wstring& name, const std::wstring&
 
 // One session is open at a time, and the lines are its own.
 // NOLINTNEXTLINE(readability-convert-member-functions-to-static)
-const std::vector<std::wstring>& InstallerSession::LogLines() const
+const Lines& InstallerSession::LogLines() const
 {
     return capturedLines;
+}
+
+::testing::AssertionResult InstallerSession::LoggedOnlyFailedStartsOf(
+    const std::wstring& commandLine) const
+{
+    for (const std::wstring& line : LogLines()) {
+        // Its code, or 0 where a line ends in no digit, which then matches no report.
+        const std::wstring code = L"0" + line.substr(line.find_last_not_of(L"0123456789") + 1);
+        if (line != CreateProcessFailedMessage(L"ERROR", commandLine, std::stoul(code)))
+            return ::testing::AssertionFailure() << "logged: " << ToUtf8(line.substr(0, 200));
+    }
+    return ::testing::AssertionSuccess();
 }
 
 std::wstring ReadProperty(MSIHANDLE install, const std::wstring& name)

@@ -5,9 +5,13 @@
 #include <windows.h>
 #include <msi.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
+
+using Lines = std::vector<std::wstring>;
 
 // A real installation session of Wine's (or Windows') installer on a package,
 // as the installer hands it to a custom action, with the information lines
@@ -23,7 +27,9 @@ public:
     std::wstring Property(const std::wstring& name) const;
     void SetProperty(const std::wstring& name, const std::wstring& value) const;
     // The information lines logged since the session opened, formatted as the log shows them.
-    const std::vector<std::wstring>& LogLines() const;
+    const Lines& LogLines() const;
+    // Whether each line is CreateProcessFailedMessage(L"ERROR", commandLine, whatever code).
+    ::testing::AssertionResult LoggedOnlyFailedStartsOf(const std::wstring& commandLine) const;
 
 private:
     MSIHANDLE handle_ = 0;

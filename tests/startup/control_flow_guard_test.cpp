@@ -59,6 +59,15 @@ __attribute__((noinline)) int CalledIndirectly(int value)
     return value + 1;
 }
 
+// Windows enforces the guard from 8.1 with its November 2014 update (KB3000850) on, for an image
+// that declares it: the stand-in child, started and linked as the shipped images are, says whether
+// it runs so.
+bool WindowsChecksTheStandInChild()
+{
+    return !RunningUnderWine() &&
+           RunProcess(Quoted(StandInChildPath()) + L" guard-enforced", {}, L".") == 1;
+}
+
 }  // namespace
 
 TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
@@ -72,17 +81,6 @@ TEST(ControlFlowGuard, IndirectCallsAreCheckedFirst)
     EXPECT_EQ(42, result);
     EXPECT_EQ(reinterpret_cast<void*>(&CalledIndirectly), checked);
 }
-
-// Windows enforces the guard from 8.1 with its November 2014 update (KB3000850) on, for an image
-// that declares it: the stand-in child, started and linked as the shipped images are, says whether
-// it runs so.
-namespace {
-bool WindowsChecksTheStandInChild()
-{
-    return !RunningUnderWine() &&
-           RunProcess(Quoted(StandInChildPath()) + L" guard-enforced", {}, L".") == 1;
-}
-}  // namespace
 
 // A call to no valid target is a fail-fast (FAST_FAIL_GUARD_ICALL_CHECK_FAILURE); the child records
 // its start first, so that a death before the call cannot pass for it.
