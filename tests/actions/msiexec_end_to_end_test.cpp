@@ -71,7 +71,8 @@ protected:
                log.find(L": " + action + L".") != std::wstring::npos;
     }
     // The log, for a failure message. On Windows, a launch that left neither its exit code nor an
-    // ERROR: line may have read an empty CustomActionData (README, "The WiX snippet").
+    // ERROR: line may have read an empty CustomActionData (README, "The WiX snippet"), or
+    // Quorvane.dll died as it loaded or ran.
     std::string Diagnosis() const
     {
         const bool unexplained =
@@ -80,7 +81,8 @@ protected:
             log.find(L"ERROR: ") == std::wstring::npos;
         const char* cause =
             "RunConfigurationCheck may have read an empty CustomActionData (Windows may fill it "
-            "from the property named after the action).\n";
+            "from the property named after the action), or Quorvane.dll died as it loaded or ran "
+            "(0xC0000409, a fail-fast, for a call its Control Flow Guard table does not list).\n";
         return (unexplained ? cause : "") + ToUtf8(log);
     }
     std::wstring LaunchedCommand() const
