@@ -29,9 +29,11 @@ export GCOV_PREFIX=Z:
 # start outright). The first run's counts stay; they are counts of code that ran.
 ctest --preset coverage
 
-# CMake's compiler checks leave counting objects of their own at the top of the build tree.
-gcovr --root "$root" --object-directory "$build" --filter "$root/Utility/" \
-  --exclude-directories "$build/CMakeFiles" \
+# Counts are looked for in the build tree alone, and not in its Wine prefix, whose drive Z: links
+# to the Unix root: gcovr follows links, and would walk the whole machine. CMake's compiler checks
+# leave counting objects of their own at the top of the build tree.
+gcovr --root "$root" --object-directory "$build" --filter "$root/Utility/" "$build" \
+  --exclude-directories "$build/wineprefix" --exclude-directories "$build/CMakeFiles" \
   --gcov-executable x86_64-w64-mingw32-gcov-win32 -j 2 \
   --exclude-throw-branches --exclude-unreachable-branches \
   --cobertura "$report/coverage.xml" --html-details "$report/index.html" \
